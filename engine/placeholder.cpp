@@ -1,0 +1,1 @@
+// Engine sources land here.
