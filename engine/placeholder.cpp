@@ -1,1 +1,0 @@
-// Engine sources land here.
