@@ -42,6 +42,7 @@ struct PngContext {
     uint32_t width = 0;
     uint32_t height = 0;
     int channels = 0;                  // 1 grey, 2 grey+alpha, 3 BGR, 4 BGRA
+    int64_t stored_bytes = 0;          // filtered image data before any transformation
     bool grey = false;
     bool interlaced = false;
     size_t png_row_bytes = 0;
@@ -165,6 +166,9 @@ bool ReadPngInfo(PngContext *ctx)
 
     const png_byte colour = png_get_color_type(png, info);
     const png_byte depth = png_get_bit_depth(png, info);
+    const int64_t stored_row =
+        (static_cast<int64_t>(png_get_image_width(png, info)) * png_get_channels(png, info) * depth + 7) / 8;
+    ctx->stored_bytes = (stored_row + 1) * png_get_image_height(png, info);
     ctx->grey = (colour & PNG_COLOR_MASK_COLOR) == 0;
     if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (ctx->grey && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
@@ -394,6 +398,17 @@ bool PngToBmp(const QString &png_path, const QString &bmp_path, QString &message
         return false;
     }
 
+    // Deflate expands at most 1032-fold: a header promising more image data
+    // than the file could hold is damaged, and is refused before any buffer
+    // or file of that size exists.
+    if (ctx.stored_bytes > in.size() * 1040 + 65536) {
+        message = QStringLiteral("The PNG image is damaged: its %1 x %2 pixels cannot fit in "
+                                 "a file of %3 bytes")
+                      .arg(ctx.width)
+                      .arg(ctx.height)
+                      .arg(in.size());
+        return false;
+    }
     // The engine's record holds 32-bit sizes: the whole BMP must stay below 2 GiB.
     ctx.bmp_stride = BmpStride(ctx.width, ctx.grey);
     ctx.data_offset = kBmpHeaderBytes + (ctx.grey ? kGreyTableBytes : 0);

@@ -10,7 +10,8 @@
 //   8-bit RGB              -> 24-bit BMP, exact
 //   palette                -> expanded to 24-bit RGB
 //   16-bit channels        -> rounded to 8 bits (what a display shows)
-//   alpha channel or tRNS  -> accepted only when every pixel is fully opaque;
+//   alpha channel or tRNS  -> accepted only when every pixel is fully opaque
+//                             (alpha 255 once reduced to 8 bits);
 //                             a transparent pixel refuses the whole image
 //   interlaced             -> decoded whole (bounded by kMaxInterlacedBytes)
 // BMP to PNG writes IHDR, IDAT and IEND only: no gamma or colour-space chunk

@@ -1,0 +1,11 @@
+// The driver's code needs a QCoreApplication (the program's folder, file
+// names), so the tests bring their own main.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
