@@ -26,6 +26,15 @@ inline int32_t clamp_int32(int64_t v) {
     return static_cast<int32_t>(v);
 }
 
+// Row bytes times height, saturated: 3 * width * height can exceed 64 bits.
+inline int64_t times_height(int64_t row_bytes, int64_t height) {
+    int64_t product = 0;
+    if (__builtin_mul_overflow(row_bytes, height, &product)) {
+        return (row_bytes < 0) != (height < 0) ? INT64_MIN : INT64_MAX;
+    }
+    return product;
+}
+
 class FileCloser {
 public:
     explicit FileCloser(int fd) : fd_(fd) {}
@@ -109,19 +118,19 @@ extern "C" OMBRA_API int32_t get_bmp_file_info(BmpFileInfo *info, int32_t search
     switch (bits) {
     case 1:
         stride = ((w + 31) / 32) * 4;
-        pixels = ((w + 7) / 8) * h;
+        pixels = times_height((w + 7) / 8, h);
         break;
     case 4:
         stride = ((4 * w + 31) / 32) * 4;
-        pixels = ((4 * w + 7) / 8) * h;
+        pixels = times_height((4 * w + 7) / 8, h);
         break;
     case 8:
         stride = ((w + 3) / 4) * 4;
-        pixels = w * h;
+        pixels = times_height(w, h);
         break;
     default:
         stride = ((3 * w + 3) / 4) * 4;
-        pixels = 3 * w * h;
+        pixels = times_height(3 * w, h);
         break;
     }
     info->row_stride = clamp_int32(stride);

@@ -137,6 +137,9 @@ int32_t lzw_compress(uint8_t *data, int32_t length, int32_t width, bool trial);
 // Expands a stored (rotated) stream held in `buffer` (30720 bytes) in place.
 // status: 0, -1 output overflow, -2 code expansion error, -3 empty result.
 int32_t lzw_expand(uint8_t *buffer, int32_t length, int32_t width, int32_t *status);
+// Stored form of a code stream: bytes k..L-1, then 0..k-1, with k = L / 3.
+void rotate_stream(const uint8_t *stream, int32_t length, uint8_t *stored);
+void unrotate_stream(const uint8_t *stored, int32_t length, uint8_t *stream);
 
 // ---- state ----------------------------------------------------------------
 struct Slot {

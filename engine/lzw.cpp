@@ -14,6 +14,18 @@ constexpr int32_t kMaxCompressInput = kBlockBufferBytes - 8;
 
 }  // namespace
 
+void rotate_stream(const uint8_t *stream, int32_t length, uint8_t *stored) {
+    const int32_t k = length / 3;
+    memcpy(stored, stream + k, static_cast<size_t>(length - k));
+    memcpy(stored + (length - k), stream, static_cast<size_t>(k));
+}
+
+void unrotate_stream(const uint8_t *stored, int32_t length, uint8_t *stream) {
+    const int32_t k = length / 3;
+    memcpy(stream, stored + (length - k), static_cast<size_t>(k));
+    memcpy(stream + k, stored, static_cast<size_t>(length - k));
+}
+
 int32_t lzw_compress(uint8_t *data, int32_t length, int32_t width, bool trial) {
     if (width < 9 || width > 12 || length < 1 || length > kMaxCompressInput) return length;
     int32_t *code = g_state.dict_code;
@@ -69,11 +81,7 @@ int32_t lzw_compress(uint8_t *data, int32_t length, int32_t width, bool trial) {
     emit(0);  // pushes the end code's last bits out; the partial byte stays behind
     if (produced >= length) return length;
 
-    if (!trial) {
-        const int32_t k = produced / 3;
-        memcpy(data, out + k, static_cast<size_t>(produced - k));
-        memcpy(data + (produced - k), out, static_cast<size_t>(k));
-    }
+    if (!trial) rotate_stream(out, produced, data);
     return produced;
 }
 
@@ -87,10 +95,7 @@ int32_t lzw_expand(uint8_t *buffer, int32_t length, int32_t width, int32_t *stat
     int32_t *prefix_of = g_state.dict_prefix;
     uint8_t *suffix_of = g_state.dict_suffix;
 
-    // Undo the rotation: the stream is the last k stored bytes, then the rest.
-    const int32_t k = length / 3;
-    memcpy(in, buffer + (length - k), static_cast<size_t>(k));
-    memcpy(in + k, buffer, static_cast<size_t>(length - k));
+    unrotate_stream(buffer, length, in);
 
     const uint32_t end_code = (1u << width) - 1;
     const int32_t max_code = static_cast<int32_t>(end_code) - 1;

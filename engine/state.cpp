@@ -164,11 +164,12 @@ extern "C" OMBRA_API int32_t operation_initialization(int32_t hide, const char *
                                                       int32_t image_count,
                                                       const char *output_folder) {
     EngineState &s = g_state;
+    // Until every check has passed no run may start, neither on the earlier
+    // settings nor on half-stored ones.
+    s.settings_valid = false;
     if (message_path == nullptr) return OMBRA_INIT_MESSAGE_PATH_LONG;
     size_t length = strlen(message_path);
     if (length > static_cast<size_t>(OMBRA_MAX_PATH)) return OMBRA_INIT_MESSAGE_PATH_LONG;
-    // Until every check has passed no run may start on half-stored settings.
-    s.settings_valid = false;
     memcpy(s.message_path, message_path, length + 1);
     s.hide = hide != 0;
     if (s.hide) {
