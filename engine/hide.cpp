@@ -244,7 +244,15 @@ void HideRun::embed_bytes() {
 }
 
 void HideRun::balance_bytes() {
+    // Bytes this close to the chunk start only repay debt; they take no draw.
     const int32_t q_min = grey ? 2 : 4;
+    for (; pos < len && pos < q_min; ++pos) {
+        const uint32_t x = chunk[pos];
+        if (debt[x] > 0) {
+            --debt[x];
+            chunk[pos] = static_cast<uint8_t>(x ^ 1u);
+        }
+    }
     while (pos < len) {
         lcg.ensure_batch();
         int32_t stop = len - pos;
@@ -254,16 +262,16 @@ void HideRun::balance_bytes() {
         int32_t used = 0;
         for (; pos < stop; ++pos) {
             const uint32_t x = chunk[pos];
-            const int32_t owed = debt[x] > 0 ? 1 : 0;
-            // A draw is made only when no debt applies and the byte is far enough in.
-            const int32_t may_draw = (1 - owed) & (pos >= q_min ? 1 : 0);
-            const uint32_t noise = draws[used] & 1u & static_cast<uint32_t>(may_draw);
-            used += may_draw;
-            const uint32_t flip = static_cast<uint32_t>(owed) | noise;
-            const uint32_t nx = x ^ flip;
-            chunk[pos] = static_cast<uint8_t>(nx);
-            debt[x] -= owed;
-            debt[nx] += static_cast<int32_t>(noise);
+            if (debt[x] > 0) {
+                --debt[x];
+                chunk[pos] = static_cast<uint8_t>(x ^ 1u);
+                continue;
+            }
+            // The only value a noise flip can produce is x ^ 1: its address is
+            // known before the draw, which keeps the loop free of stalls.
+            const uint32_t noise = draws[used++] & 1u;
+            chunk[pos] = static_cast<uint8_t>(x ^ noise);
+            debt[x ^ 1u] += static_cast<int32_t>(noise);
         }
         lcg.head += used;
     }
