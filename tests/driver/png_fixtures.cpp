@@ -226,7 +226,7 @@ QByteArray BmpBytes(int32_t width, int32_t height, int bits, uint32_t compressio
     p[28] = static_cast<unsigned char>(bits);
     PutLe32(p + 30, compression);
     PutLe32(p + 46, static_cast<uint32_t>(colour_table.size() / 4));
-    std::memcpy(p + 54, colour_table.data(), colour_table.size());
+    if (!colour_table.empty()) std::memcpy(p + 54, colour_table.data(), colour_table.size());
     return bytes;
 }
 
