@@ -26,10 +26,8 @@ struct ExtractRun {
 
     uint8_t *block = nullptr;
     int32_t byte_pos = 0;
-    uint32_t acc = 0;    // bits of the byte being collected
+    uint64_t acc = 0;    // bits collected and not yet stored, oldest lowest
     uint32_t nbits = 0;  // how many
-    // Bits collected before the slow path runs: 8, or 1 once the buffer is full.
-    uint32_t nbits_limit = 8;
     int32_t block_counter = 0;
     int32_t payload_length = 0;
     uint32_t kind = 0;
@@ -40,7 +38,7 @@ struct ExtractRun {
     void open_image();
     void next_chunk();
     void collect_bytes();
-    bool take_byte();
+    bool take_byte(uint8_t value);
     void finish_block();
 };
 
@@ -126,16 +124,9 @@ void ExtractRun::finish_block() {
     byte_pos = 0;
 }
 
-// Called when nbits reaches nbits_limit; false ends the walk.
-bool ExtractRun::take_byte() {
-    if (nbits_limit == 1) {
-        // A bit is due, but the block buffer is full.
-        status = OMBRA_E_BLOCK_OVERFLOW;
-        return false;
-    }
-    block[byte_pos++] = static_cast<uint8_t>(acc);
-    acc = 0;
-    nbits = 0;
+// One collected byte; false ends the walk.
+bool ExtractRun::take_byte(uint8_t value) {
+    block[byte_pos++] = value;
     if (byte_pos == 4) {
         if (block_counter >= OMBRA_MAX_BLOCKS) {
             // No hiding run writes more blocks than there are masks.
@@ -155,35 +146,58 @@ bool ExtractRun::take_byte() {
         finish_block();
         if (status != 0) return false;
     }
-    if (byte_pos == kBlockBufferBytes) nbits_limit = 1;
     return true;
 }
 
+// Bits are gathered branch-free into a 64-bit accumulator, 32 bytes at a
+// time, and handed on byte by byte afterwards; every byte still takes exactly
+// one draw, so the walk is unchanged. Locals, because stores through the
+// block pointer could alias the members.
 void ExtractRun::collect_bytes() {
-    while (pos < len) {
+    const uint8_t *const bytes = chunk;
+    const int32_t end = len;
+    const uint32_t cutoff = static_cast<uint32_t>(cut);
+    int32_t at = pos;
+    uint64_t bits = acc;
+    uint32_t held = nbits;
+    bool go_on = true;
+    while (go_on && at < end) {
         lcg.ensure_batch();
-        int32_t stop = len - pos;
-        if (stop > LcgStream::kBatch) stop = LcgStream::kBatch;
-        stop += pos;
-        const uint8_t *draws = lcg.buf + lcg.head;
-        const int32_t first = pos;
-        const uint32_t cutoff = static_cast<uint32_t>(cut);
-        bool go_on = true;
-        for (; pos < stop; ++pos) {
-            const uint32_t carry = draws[pos - first] < cutoff ? 1u : 0u;
-            acc |= (chunk[pos] & carry) << nbits;
-            nbits += carry;
-            if (nbits == nbits_limit) {
-                if (!take_byte()) {
+        int32_t batch_end = end - at;
+        if (batch_end > LcgStream::kBatch) batch_end = LcgStream::kBatch;
+        batch_end += at;
+        const uint8_t *const draws = lcg.buf + lcg.head;
+        const int32_t first = at;
+        while (go_on && at < batch_end) {
+            int32_t stop = at + 32;
+            if (stop > batch_end) stop = batch_end;
+            for (; at < stop; ++at) {
+                const uint32_t carry = draws[at - first] < cutoff ? 1u : 0u;
+                bits |= static_cast<uint64_t>(bytes[at] & carry) << held;
+                held += carry;
+            }
+            while (held > 0) {
+                if (byte_pos == kBlockBufferBytes) {
+                    // A bit is due, but the block buffer is full.
+                    status = OMBRA_E_BLOCK_OVERFLOW;
                     go_on = false;
-                    ++pos;
+                    break;
+                }
+                if (held < 8) break;
+                const uint8_t value = static_cast<uint8_t>(bits);
+                bits >>= 8;
+                held -= 8;
+                if (!take_byte(value)) {
+                    go_on = false;
                     break;
                 }
             }
         }
-        lcg.head += pos - first;
-        if (!go_on) return;
+        lcg.head += at - first;
     }
+    acc = bits;
+    nbits = held;
+    pos = at;
 }
 
 }  // namespace

@@ -205,76 +205,92 @@ void HideRun::next_chunk() {
     end_of_image();
 }
 
+// The per-byte loops work on locals: stores through the byte pointers could
+// alias any member, and would make the compiler reload them for every byte.
 void HideRun::embed_bytes() {
-    while (pos < len) {
+    uint8_t *const bytes = chunk;
+    const int32_t end = len;
+    const uint32_t cutoff = static_cast<uint32_t>(cut);
+    int32_t *const owed = debt;
+    int32_t at = pos;
+    while (at < end) {
         if (need_block) {
             produce_block();
-            if (status != 0) return;
+            if (status != 0) break;
             if (complete) {
-                ++pos;  // the byte that noticed the end takes no draw
-                return;
+                ++at;  // the byte that noticed the end takes no draw
+                break;
             }
         }
         lcg.ensure_batch();
-        int32_t stop = len - pos;
+        int32_t stop = end - at;
         if (stop > LcgStream::kBatch) stop = LcgStream::kBatch;
-        stop += pos;
-        const uint8_t *draws = lcg.buf + lcg.head;
-        const int32_t first = pos;
-        const uint32_t cutoff = static_cast<uint32_t>(cut);
-        for (; pos < stop; ++pos) {
-            const uint32_t carry = draws[pos - first] < cutoff ? 1u : 0u;
-            if (carry == 0) continue;
-            const uint32_t x = chunk[pos];
-            const uint32_t nx = (x & 0xFEu) | ((cur >> bit_pos) & 1u);
-            chunk[pos] = static_cast<uint8_t>(nx);
-            debt[nx] += nx != x ? 1 : 0;
-            if (++bit_pos == 8) {
-                bit_pos = 0;
-                if (++byte_pos == block_len) {
+        stop += at;
+        const uint8_t *const draws = lcg.buf + lcg.head;
+        const int32_t first = at;
+        const uint8_t *const blk = block;
+        const int32_t blk_len = block_len;
+        int32_t bp = byte_pos;
+        int32_t bit = bit_pos;
+        uint32_t current = cur;
+        for (; at < stop; ++at) {
+            if (draws[at - first] >= cutoff) continue;
+            const uint32_t x = bytes[at];
+            const uint32_t nx = (x & 0xFEu) | ((current >> bit) & 1u);
+            bytes[at] = static_cast<uint8_t>(nx);
+            owed[nx] += nx != x ? 1 : 0;
+            if (++bit == 8) {
+                bit = 0;
+                if (++bp == blk_len) {
                     need_block = true;
-                    ++pos;
+                    ++at;
                     break;
                 }
-                cur = block[byte_pos];
+                current = blk[bp];
             }
         }
-        lcg.head += pos - first;
+        byte_pos = bp;
+        bit_pos = bit;
+        cur = current;
+        lcg.head += at - first;
     }
+    pos = at;
 }
 
 void HideRun::balance_bytes() {
+    uint8_t *const bytes = chunk;
+    const int32_t end = len;
+    int32_t *const owed = debt;
+    int32_t at = pos;
     // Bytes this close to the chunk start only repay debt; they take no draw.
     const int32_t q_min = grey ? 2 : 4;
-    for (; pos < len && pos < q_min; ++pos) {
-        const uint32_t x = chunk[pos];
-        if (debt[x] > 0) {
-            --debt[x];
-            chunk[pos] = static_cast<uint8_t>(x ^ 1u);
+    for (; at < end && at < q_min; ++at) {
+        const uint32_t x = bytes[at];
+        if (owed[x] > 0) {
+            --owed[x];
+            bytes[at] = static_cast<uint8_t>(x ^ 1u);
         }
     }
-    while (pos < len) {
+    while (at < end) {
         lcg.ensure_batch();
-        int32_t stop = len - pos;
+        int32_t stop = end - at;
         if (stop > LcgStream::kBatch) stop = LcgStream::kBatch;
-        stop += pos;
-        const uint8_t *draws = lcg.buf + lcg.head;
+        stop += at;
+        const uint8_t *const draws = lcg.buf + lcg.head;
         int32_t used = 0;
-        for (; pos < stop; ++pos) {
-            const uint32_t x = chunk[pos];
-            if (debt[x] > 0) {
-                --debt[x];
-                chunk[pos] = static_cast<uint8_t>(x ^ 1u);
-                continue;
-            }
-            // The only value a noise flip can produce is x ^ 1: its address is
-            // known before the draw, which keeps the loop free of stalls.
-            const uint32_t noise = draws[used++] & 1u;
-            chunk[pos] = static_cast<uint8_t>(x ^ noise);
-            debt[x ^ 1u] += static_cast<int32_t>(noise);
+        for (; at < stop; ++at) {
+            const uint32_t x = bytes[at];
+            const int32_t repay = owed[x] > 0 ? 1 : 0;
+            // A draw only when nothing is owed; a noise flip can only make x ^ 1.
+            const uint32_t noise = draws[used] & 1u & static_cast<uint32_t>(1 - repay);
+            used += 1 - repay;
+            bytes[at] = static_cast<uint8_t>(x ^ (static_cast<uint32_t>(repay) | noise));
+            owed[x] -= repay;
+            owed[x ^ 1u] += static_cast<int32_t>(noise);
         }
         lcg.head += used;
     }
+    pos = at;
 }
 
 void HideRun::close_files() {
