@@ -45,10 +45,12 @@ EngineBinding::~EngineBinding()
 
 EngineBindResult EngineBinding::bind(const QString &folder)
 {
-    unbind();
     const QString dir = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
     EngineBindResult r;
     r.library_path = QDir(dir).filePath(EngineLibraryFileName());
+    // Binding the same library again keeps the engine's state (its buffers).
+    if (isBound() && result_.library_path == r.library_path) return result_;
+    unbind();
     const QString shown = QDir::toNativeSeparators(r.library_path);
 
     if (!QFileInfo(r.library_path).isFile()) {

@@ -48,9 +48,11 @@ public:
     EngineBinding &operator=(const EngineBinding &) = delete;
 
     // Loads the library from `folder` (empty: the program's folder,
-    // QCoreApplication::applicationDirPath()). Any earlier binding is
-    // released first; on failure nothing stays bound.
+    // QCoreApplication::applicationDirPath()). Binding the library already
+    // bound changes nothing; any other earlier binding is released first; on
+    // failure nothing stays bound.
     EngineBindResult bind(const QString &folder = QString());
+    // Releases the library; call deallocateBuffers() first.
     void unbind();
     bool isBound() const { return result_.ok(); }
     const EngineBindResult &lastResult() const { return result_; }

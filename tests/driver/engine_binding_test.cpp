@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "png_fixtures.h"
+
 namespace {
 
 using velta::EngineBinding;
@@ -83,6 +85,17 @@ TEST(EngineBinding, RealEngineBindsFromTheProgramFolder)
     EXPECT_EQ(engine.allocateBuffers(), 1);
     EXPECT_FALSE(engine.seedPrngs(QByteArray(OMBRA_KEY_BYTES - 1, 'K')));
     EXPECT_TRUE(engine.seedPrngs(QByteArray(OMBRA_KEY_BYTES, 'K')));
+    // The program and the command-line front end may both bind: the second
+    // bind must not reload the library and lose its buffers.
+    EXPECT_TRUE(engine.bind(QCoreApplication::applicationDirPath()).ok());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    velta::BmpRecord record;
+    record.file_path = dir.filePath("plain.bmp");
+    ASSERT_TRUE(fixtures::WriteAll(record.file_path, fixtures::BmpBytes(8, 8, 24, 0, {}, 192)));
+    EXPECT_EQ(engine.getBmpFileInfo(record, 0, 0), OMBRA_BMP_OK) << "the buffers were lost";
+    EXPECT_EQ(record.info.width, 8);
+    EXPECT_EQ(record.info.file_path, nullptr);
     engine.deallocateBuffers();
 
     // A failed rebind leaves nothing of the earlier binding behind.
