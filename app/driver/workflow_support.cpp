@@ -11,6 +11,10 @@
 #include <limits>
 #include <system_error>
 
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace velta::wf {
 
 bool FileExists(const QString &path) {
@@ -260,6 +264,69 @@ void WipeBytes(QByteArray &bytes) {
         p[i] = 0;
     }
     bytes.clear();
+}
+
+QString WorkingBase() {
+    QString base;
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable()) {
+        base = QDir(runtime).filePath(QStringLiteral("velta"));
+    } else {
+        base = QDir(QDir::tempPath()).filePath(QStringLiteral("velta-%1").arg(::getuid()));
+    }
+    const QByteArray native = QFile::encodeName(base);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        return QString();
+    }
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        return QString();
+    }
+    ::chmod(native.constData(), 0700);
+    return base + QLatin1Char('/');
+}
+
+QString CreateWorkingFolder(const QString &name) {
+    const QString base = WorkingBase();
+    if (base.isEmpty()) {
+        return QString();
+    }
+    for (int n = 1; n <= 999; ++n) {
+        const QString candidate = base + name + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+        const QFileInfo fi(candidate);
+        if (fi.exists() || fi.isSymLink()) {
+            continue;
+        }
+        if (::mkdir(QFile::encodeName(candidate).constData(), 0700) != 0) {
+            return QString();
+        }
+        return candidate + QLatin1Char('/');
+    }
+    return QString();
+}
+
+void RemoveWorkingFolders(const QString &folder) {
+    const QString base = WorkingBase();
+    QString f = folder;
+    while (f.endsWith(QLatin1Char('/'))) {
+        f.chop(1);
+    }
+    if (base.isEmpty() || !f.startsWith(base) || f.size() < 3) {
+        return;
+    }
+    bool ok = false;
+    int n = f.right(3).toInt(&ok);
+    if (!ok) {
+        return;
+    }
+    const QString stem = f.left(f.size() - 3);
+    for (; n >= 1; --n) {
+        const QString candidate = stem + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+        const QFileInfo fi(candidate);
+        if (fi.isDir() && !fi.isSymLink()) {
+            QDir(candidate).removeRecursively();
+        }
+    }
 }
 
 }  // namespace velta::wf

@@ -41,4 +41,15 @@ QByteArray EngineKey(const QString &key);
 QByteArray Windows1252(const QString &text);
 void WipeBytes(QByteArray &bytes);
 
+// The private per-user base of the working folders ($XDG_RUNTIME_DIR/velta,
+// else <temp>/velta-<uid>), mode 0700; empty when it is a symbolic link,
+// owned by another user or cannot be made.
+QString WorkingBase();
+// VELTA001 ... VELTA999 inside the base, created; with a trailing "/".
+// Empty on failure.
+QString CreateWorkingFolder(const QString &name);
+// Removes `folder` and the lower-numbered folders of the same name left by
+// earlier runs; only inside the working base.
+void RemoveWorkingFolders(const QString &folder);
+
 }  // namespace velta::wf
