@@ -9,6 +9,7 @@
 #include <climits>
 #include <csetjmp>
 #include <cstring>
+#include <new>
 #include <vector>
 
 // libpng reports errors by longjmp. Every function that calls into libpng
@@ -429,7 +430,12 @@ bool PngToBmp(const QString &png_path, const QString &bmp_path, QString &message
                           .arg(ctx.height);
             return false;
         }
-        row.resize(static_cast<size_t>(whole));
+        try {
+            row.resize(static_cast<size_t>(whole));
+        } catch (const std::bad_alloc &) {
+            message = QStringLiteral("Not enough memory to convert the interlaced PNG image");
+            return false;
+        }
         row_pointers.resize(ctx.height);
         for (uint32_t y = 0; y < ctx.height; ++y) row_pointers[y] = row.data() + y * ctx.png_row_bytes;
     } else {
