@@ -27,7 +27,7 @@ constexpr int64_t kMaxInterlacedBytes = int64_t{256} * 1024 * 1024;
 
 // zlib level 6 with libpng's adaptive choice among all five filters: on a
 // noisy 24-megapixel photo it writes files as small as level 9 and as
-// ImageMagick's, in 0.6 of ImageMagick's time; levels 1-3 save a third of the
+// ImageMagick's, in two thirds of ImageMagick's time; levels 1-3 save a third of the
 // time for files a tenth larger (bench/core_convert.cpp).
 struct PngWriteOptions {
     int compression_level = 6;  // zlib 0-9
