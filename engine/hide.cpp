@@ -278,15 +278,26 @@ void HideRun::balance_bytes() {
         stop += at;
         const uint8_t *const draws = lcg.buf + lcg.head;
         int32_t used = 0;
+        // The debts of the byte's pair of values are loaded one byte ahead,
+        // before this byte's stores, and corrected in registers when the next
+        // byte falls into the same pair: no load waits on the store before it.
+        uint32_t x = bytes[at];
+        int32_t own = owed[x], other = owed[x ^ 1u];
         for (; at < stop; ++at) {
-            const uint32_t x = bytes[at];
-            const int32_t repay = owed[x] > 0 ? 1 : 0;
+            const uint32_t xn = at + 1 < stop ? bytes[at + 1] : x;
+            const int32_t load_own = owed[xn], load_other = owed[xn ^ 1u];
+            const int32_t repay = own > 0 ? 1 : 0;
             // A draw only when nothing is owed; a noise flip can only make x ^ 1.
             const uint32_t noise = draws[used] & 1u & static_cast<uint32_t>(1 - repay);
             used += 1 - repay;
             bytes[at] = static_cast<uint8_t>(x ^ (static_cast<uint32_t>(repay) | noise));
-            owed[x] -= repay;
-            owed[x ^ 1u] += static_cast<int32_t>(noise);
+            const int32_t new_own = own - repay, new_other = other + static_cast<int32_t>(noise);
+            owed[x] = new_own;
+            owed[x ^ 1u] = new_other;
+            const bool same = xn == x, partner = xn == (x ^ 1u);
+            own = same ? new_own : partner ? new_other : load_own;
+            other = same ? new_other : partner ? new_own : load_other;
+            x = xn;
         }
         lcg.head += used;
     }

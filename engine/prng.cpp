@@ -14,11 +14,13 @@ void LcgStream::refill() {
     // Bytes still due from the generator's current state come first.
     while (gen->left > 0 && tail < kCapacity) buf[tail++] = next_lcg_byte(*gen);
     uint32_t t = gen->t;
-    while (tail + 3 <= kCapacity) {
+    // Four bytes stored per step, three kept: the fourth is overwritten next.
+    while (tail + 4 <= kCapacity) {
         t = lcg_step(t);
-        buf[tail] = static_cast<uint8_t>(t >> 8);
-        buf[tail + 1] = static_cast<uint8_t>(t >> 16);
-        buf[tail + 2] = static_cast<uint8_t>(t >> 24);
+        const uint32_t delivered = t >> 8;
+        uint8_t le[4] = {static_cast<uint8_t>(delivered), static_cast<uint8_t>(delivered >> 8),
+                         static_cast<uint8_t>(delivered >> 16), 0};
+        memcpy(buf + tail, le, 4);
         tail += 3;
     }
     gen->t = t;
