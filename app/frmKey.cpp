@@ -96,6 +96,7 @@ void frmKey::resizeEvent(QResizeEvent *event) {
 
 void frmKey::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
+    Place();  // the frame is known only once shown
     LayOut();
     cmdCancel->setVisible(true);
     for (QWidget *w : {static_cast<QWidget *>(cmdYes), static_cast<QWidget *>(cmdNo),
@@ -124,14 +125,21 @@ void frmKey::txbKey_Change() {
     }
 }
 
-void frmKey::KeyboardWithDisplay(const QWidget *main_window, int intTPPY) {
-    if (main_window != nullptr) {
-        const QRect main = main_window->frameGeometry();
-        resize(main_window->width(), height());
-        const int frame_extra = frameGeometry().height() - height();
-        const int pixel = intTPPY > 0 ? Px(intTPPY, this) : 1;
-        move(main.left(), main.top() + main.height() - (height() + frame_extra) - 3 * pixel);
+void frmKey::Place() {
+    if (place_over_ == nullptr) {
+        return;
     }
+    const QRect main = place_over_->frameGeometry();
+    resize(place_over_->width(), height());
+    const int frame_extra = frameGeometry().height() - height();
+    const int pixel = Px(tppy_, this);
+    move(main.left(), main.top() + main.height() - (height() + frame_extra) - 3 * pixel);
+}
+
+void frmKey::KeyboardWithDisplay(const QWidget *main_window, int intTPPY) {
+    place_over_ = main_window;
+    tppy_ = intTPPY > 0 ? intTPPY : 15;
+    Place();
     exec();
 }
 

@@ -46,9 +46,13 @@ protected:
 private:
     void txbKey_Change();
     void LayOut();
+    void Place();
     void cmdYes_Click();
     void cmdNo_Click();
     void cmdCancel_Click();
+
+    const QWidget *place_over_ = nullptr;
+    int tppy_ = 15;
 };
 
 }  // namespace velta
