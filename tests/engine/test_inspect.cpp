@@ -1,6 +1,8 @@
 // get_bmp_file_info on tiny BMP files built for each case.
 #include "support.h"
 
+#include <random>
+
 using namespace enginetest;
 
 namespace {
@@ -176,6 +178,38 @@ TEST_F(EngineTest, SignatureSearchFindsAPlantedSignature) {
     info.sequence_index = 42;
     ASSERT_EQ(get_bmp_file_info(&info, 0, 800), 0);
     EXPECT_EQ(info.sequence_index, 42);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EngineTest, ArbitraryHeadersNeverEscapeTheBuffers) {
+    // Random field values behind "BM", random lengths: a code, never a crash.
+    std::mt19937 rng(21);
+    const std::string path = tmp.path("fuzz.bmp");
+    for (int i = 0; i < 400; ++i) {
+        Bytes file = random_bytes(rng() % 2000, static_cast<uint32_t>(i));
+        if (file.size() >= 2) {
+            file[0] = 'B';
+            file[1] = 'M';
+        }
+        if (file.size() >= 30 && i % 2 == 0) {
+            const uint16_t depths[] = {1, 4, 8, 24};
+            file[28] = static_cast<uint8_t>(depths[rng() % 4]);
+            file[29] = 0;
+        }
+        if (file.size() >= 50 && i % 4 == 0) {
+            file[46] = static_cast<uint8_t>(rng());
+            file[47] = static_cast<uint8_t>(rng() % 32);
+            file[48] = file[49] = 0;
+        }
+        write_file(path, file);
+        BmpFileInfo info{};
+        info.file_path = path.c_str();
+        const int32_t r = get_bmp_file_info(&info, static_cast<int32_t>(i % 3), 800);
+        ASSERT_TRUE(r <= 0 && r >= -6) << r;
+    }
 }
 
 }  // namespace

@@ -379,3 +379,26 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &p) { return std::string(p.param.name); });
 
 }  // namespace
+
+namespace {
+
+TEST_F(Runs, TruncatedStegoImagesEndCleanly) {
+    const Carrier carrier = put_image("c.bmp", make_colour_bmp(420, 300, 14));
+    const Bytes key = test_key(18);
+    const Bytes message = random_bytes(25000, 5);
+    write_file(tmp.path("m"), message);
+    ASSERT_EQ(run_hide(key, tmp.path("m"), {carrier}, out_dir()), 1);
+    const Bytes stego = read_file(out_dir() + "c.bmp");
+    for (size_t keep : {size_t{0}, size_t{30}, size_t{54}, size_t{60}, size_t{5000}, stego.size() / 2,
+                        stego.size() - 1}) {
+        write_file(tmp.path("t.bmp"), Bytes(stego.begin(), stego.begin() + static_cast<long>(keep)));
+        const int32_t r = run_extract(key, tmp.path("x"), {{tmp.path("t.bmp"), 54, 0}});
+        const Bytes got = read_file(tmp.path("x"));
+        // Whatever was written is a prefix of the message, in whole blocks.
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), message.begin())) << keep;
+        EXPECT_TRUE(got.size() % 20480 == 0 || got.size() == message.size()) << keep;
+        EXPECT_EQ(r, got.empty() ? OMBRA_E_NOTHING_EXTRACTED : 1) << keep;
+    }
+}
+
+}  // namespace
