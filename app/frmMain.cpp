@@ -422,6 +422,7 @@ void frmMain::SetWindowColour(uint32_t colour) {
         if (coloured && w->window() == this) {
             QPalette wp = w->palette();
             wp.setColor(QPalette::Window, c);
+            wp.setColor(QPalette::Button, c);  // the fill role of check boxes and options
             w->setPalette(wp);
         }
     }
