@@ -4,7 +4,7 @@
 //   bench_engine_hide_extract [work-folder]
 //
 // Prints one table row per task and the peak resident memory after each.
-#include "internal.h"
+#include "ombra.h"
 
 #include <png.h>
 #include <sys/resource.h>
