@@ -1,5 +1,6 @@
 // Whole operations through the real main window: hide, extract, wrong key,
 // and the faults of the run that must not lose or misreport data.
+#include <QCheckBox>
 #include <QDirIterator>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -185,6 +186,54 @@ TEST_F(RunFaults, DataTooLargeForTheImageKeepsTheExistingStegoFile) {
               QStringLiteral("Error, the input image file is too small to hold all the data."));
     EXPECT_EQ(ReadAll(file(QStringLiteral("old.bmp"))), QByteArray("an older stego image"));
 }
+
+struct OpenOffer {
+    const char *label;
+    const char *name;
+    bool open_checked;
+    MessageAnswer answer;  // Ok: no question
+    bool launched;
+};
+
+class OpenAfterExtraction : public RunFaults, public ::testing::WithParamInterface<OpenOffer> {};
+
+TEST_P(OpenAfterExtraction, OfferedOnlyForHarmlessTypesWhenAsked) {
+    const OpenOffer o = GetParam();
+    prepareBmpHide(file(QStringLiteral("stego.bmp")));
+    click(QStringLiteral("cmdPerformTheOperation"));
+    ASSERT_EQ(ui.messages().last().title, QStringLiteral("Done"));
+    ui.clearRecord();
+    click(QStringLiteral("optExtract"));
+    const QString out = file(QLatin1String(o.name));
+    ui.answerFileDialog(out);
+    click(QStringLiteral("cmdMessageFile"));
+    ui.answerFileDialog(file(QStringLiteral("stego.bmp")));
+    click(QStringLiteral("cmdImageFile(1)"));
+    EXPECT_EQ(w->chkOpenAfterExtraction->isVisible(), !QByteArray(o.name).endsWith(".exe"));
+    w->chkOpenAfterExtraction->setChecked(o.open_checked);
+    if (o.answer != MessageAnswer::Ok) {
+        ui.answerQuestion(o.answer, QStringLiteral("Done"));
+    }
+    click(QStringLiteral("cmdPerformTheOperation"));
+    const ShownMessage &m = ui.messages().last();
+    EXPECT_EQ(m.title, QStringLiteral("Done"));
+    if (o.answer == MessageAnswer::Ok) {
+        EXPECT_EQ(m.text, QStringLiteral("The data file has been extracted."));
+    } else {
+        EXPECT_EQ(m.text, QStringLiteral("The data file \"") + QLatin1String(o.name) +
+                              QStringLiteral("\" has been extracted.\r\n\r\nDo you wish to open this file?"));
+    }
+    EXPECT_EQ(launched.contains(out), o.launched);
+    EXPECT_EQ(ReadAll(out), SampleData(5000, 3));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, OpenAfterExtraction,
+    ::testing::Values(OpenOffer{"TextYes", "notes.txt", true, MessageAnswer::Yes, true},
+                      OpenOffer{"TextNo", "notes.txt", true, MessageAnswer::No, false},
+                      OpenOffer{"TextNotAsked", "notes.txt", false, MessageAnswer::Ok, false},
+                      OpenOffer{"ExecutableNeverOffered", "setup.exe", true, MessageAnswer::Ok, false}),
+    [](const auto &param_info) { return std::string(param_info.param.label); });
 
 }  // namespace
 }  // namespace velta::test
