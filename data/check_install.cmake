@@ -1,0 +1,46 @@
+# Installs the build into a scratch prefix and checks that the program's
+# folder holds everything the program looks for beside itself, that bin/velta
+# leads there, and that the desktop entry names the installed paths.
+# Expects BUILD_DIR and PREFIX.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${rc}")
+endif()
+
+file(GLOB_RECURSE programs LIST_DIRECTORIES false "${PREFIX}/*/velta/velta")
+list(LENGTH programs count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one installed program, found: ${programs}")
+endif()
+get_filename_component(folder "${programs}" DIRECTORY)
+foreach(name velta libombra.so velta.dat velta_help.txt)
+  if(NOT EXISTS "${folder}/${name}")
+    message(FATAL_ERROR "${name} is not in the program's folder ${folder}")
+  endif()
+endforeach()
+
+file(REAL_PATH "${PREFIX}/bin/velta" linked)
+file(REAL_PATH "${folder}/velta" real)
+if(NOT linked STREQUAL real)
+  message(FATAL_ERROR "bin/velta leads to ${linked}, not ${real}")
+endif()
+
+set(entry "${PREFIX}/share/applications/velta.desktop")
+file(STRINGS "${entry}" lines)
+foreach(expected "Exec=${PREFIX}/bin/velta" "Icon=${PREFIX}/share/icons/hicolor/scalable/apps/velta.svg")
+  list(FIND lines "${expected}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${entry} lacks the line ${expected}")
+  endif()
+endforeach()
+foreach(line IN LISTS lines)
+  if(line MATCHES "^Icon=(.*)$")
+    set(icon "${CMAKE_MATCH_1}")
+    if(NOT EXISTS "${icon}")
+      message(FATAL_ERROR "the icon ${icon} is not installed")
+    endif()
+  endif()
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
