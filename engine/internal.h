@@ -171,7 +171,7 @@ struct EngineState {
     KeyState ks;
 
     // Blocks a message may use, end block included; lowered only by tests.
-    int32_t block_limit;
+    int32_t block_limit = OMBRA_MAX_BLOCKS;
 };
 extern EngineState g_state;
 

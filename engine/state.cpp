@@ -10,11 +10,7 @@
 
 namespace ombra {
 
-EngineState g_state = [] {
-    EngineState s{};
-    s.block_limit = OMBRA_MAX_BLOCKS;
-    return s;
-}();
+EngineState g_state{};
 
 void release_slots(int32_t count) {
     if (count > OMBRA_MAX_IMAGES) count = OMBRA_MAX_IMAGES;
