@@ -244,7 +244,12 @@ TEST_F(BrowserPageTest, MissingFolderNamesItInTheMessage) {
 
 // The page as the browser shows it: a copy with a script that records, once
 // everything has loaded, each image's natural size and the page title.
-class BrowserRenderTest : public BrowserPageTest, public ::testing::WithParamInterface<const char *> {
+struct RenderCase {
+    const char *stego_name;
+    bool vertical;
+};
+
+class BrowserRenderTest : public BrowserPageTest, public ::testing::WithParamInterface<RenderCase> {
 protected:
     static QString Chromium() { return QStandardPaths::findExecutable(QStringLiteral("chromium")); }
 
@@ -281,7 +286,7 @@ TEST_P(BrowserRenderTest, ShowsBothImages) {
     // file the hide writes).
     const QString original = dir_.filePath(QStringLiteral("kodim03 colour.png"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(VELTA_CORPUS_DIR "/kodim03-colour.png"), original));
-    const QString stego = dir_.filePath(QString::fromUtf8(GetParam()));
+    const QString stego = dir_.filePath(QString::fromUtf8(GetParam().stego_name));
     if (stego.endsWith(QStringLiteral(".png"))) {
         ASSERT_TRUE(QFile::copy(original, stego));
     } else {
@@ -289,7 +294,7 @@ TEST_P(BrowserRenderTest, ShowsBothImages) {
         ASSERT_TRUE(ConvertImageFile(original, stego, message)) << message.toStdString();
     }
 
-    ASSERT_TRUE(DisplayImagesInBrowser(original, stego, false, ui_, launcher_.fn()));
+    ASSERT_TRUE(DisplayImagesInBrowser(original, stego, GetParam().vertical, ui_, launcher_.fn()));
     ASSERT_EQ(launcher_.opened.size(), 1);
     const QString page = launcher_.opened.front();
     QByteArray probe = launcher_.page_at_open;
@@ -319,9 +324,11 @@ TEST_P(BrowserRenderTest, ShowsBothImages) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StegoNames, BrowserRenderTest,
-                         ::testing::Values("stego.bmp", "stego image #1.bmp",
-                                           "100% \"real\" & <odd>.png",
-                                           "caf\xc3\xa9 st\xc3\xa9go.bmp"));
+                         ::testing::Values(RenderCase{"stego.bmp", false},
+                                           RenderCase{"stego image #1.bmp", false},
+                                           RenderCase{"stego image #1.bmp", true},
+                                           RenderCase{"100% \"real\" & <odd>.png", false},
+                                           RenderCase{"caf\xc3\xa9 st\xc3\xa9go.bmp", true}));
 
 }  // namespace
 }  // namespace velta
