@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "driver/browser_page.h"
 #include "driver/engine_binding.h"
 #include "driver/image_files.h"
 #include "driver/operation_run.h"
@@ -831,8 +832,9 @@ void frmMain::LoadSettings(const QString & /*path*/) {
 }
 
 bool frmMain::DisplayImagesInBrowser() {
-    // Filled in with the browser page (driver/browser_page.h).
-    return true;
+    const Entries e = entries();
+    return velta::DisplayImagesInBrowser(e.original_image, e.stego_image, optVertical->isChecked(),
+                                         ui_, launcher);
 }
 
 void frmMain::cmdHelp_Click() {

@@ -114,7 +114,7 @@ public:
     static constexpr uint32_t kDefaultWindowColour = 0xB9EEA8;  // RGB(185, 238, 168)
     static constexpr uint32_t kGreyWindowColour = 0xE0E0E0;
 
-    // Seams for the settings files, the browser page and help.
+    // Seams for the settings files and help; the browser page after a hide.
     void cmdSaveState_Click(int index);
     void LoadSettings(const QString &path);
     // Shows the two images after a hide; false when a message was shown.
