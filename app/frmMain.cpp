@@ -893,6 +893,11 @@ void frmMain::ReleaseResources() {
 }
 
 void frmMain::closeEvent(QCloseEvent *event) {
+    // Not while an operation runs: quitting releases the engine's buffers.
+    if (!quitting_ && !cmdPerformTheOperation->isEnabled()) {
+        event->ignore();
+        return;
+    }
     if (cmdQuit_Click()) {
         event->accept();
     } else {
