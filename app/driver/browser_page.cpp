@@ -24,6 +24,8 @@ const QString kNoBrowserText = QStringLiteral("Cannot open default browser to di
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 
+// The page's own file helpers, to the rules of the shared file utilities
+// (numbered names, forced deletion with retries); waits go through the port.
 constexpr int kNumberedNameWaitMs = 100;
 constexpr int kDeleteRetryWaitMs = 500;
 constexpr int kDeleteRetries = 3;
