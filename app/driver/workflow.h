@@ -2,7 +2,14 @@
 // What the operation workflow reads and writes, independent of any window:
 // the entries a person made, the operation's program-wide state, and the
 // host that owns the report pane and the window's refreshes. The main
-// window is one host; the command-line front end is another.
+// window is one host; the command-line front end is another:
+//
+//   Engine().bind(); Engine().allocateBuffers();
+//   OperationState state; state.velta_folder = wf::CreateWorkingFolder("VELTA");
+//   MyHost host;            // entries, key text, report, program texts
+//   ScriptedUiPort ui;      // or a console port that asks on the terminal
+//   PerformTheOperation(host, ui, state);   // validation, run, pauses
+//   wf::RemoveWorkingFolders(state.velta_folder); Engine().deallocateBuffers();
 #include <QString>
 #include <cstdint>
 

@@ -207,3 +207,48 @@ TEST_F(KeyWindow, LiesAlongTheBottomOfTheMainWindow) {
 
 }  // namespace
 }  // namespace velta::test
+
+namespace velta::test {
+namespace {
+
+// Sparse files: the sizes matter, not the content.
+void MakeFileOfSize(const QString &path, qint64 size) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(f.resize(size));
+}
+
+TEST_F(MainWindowTest, ChosenDataFileSizeLimit) {
+    MakeFileOfSize(file(QStringLiteral("limit.bin")), 262144000);
+    MakeFileOfSize(file(QStringLiteral("over.bin")), 262144001);
+    ui.answerFileDialog(file(QStringLiteral("over.bin")));
+    click(QStringLiteral("cmdMessageFile"));
+    ASSERT_EQ(ui.messages().size(), 1);
+    EXPECT_EQ(ui.messages()[0].title, QStringLiteral("File with data to be hidden"));
+    EXPECT_TRUE(ui.messages()[0].text.endsWith(QStringLiteral("\r\nThis file is too large.")));
+    EXPECT_EQ(text("txbMessageFile"), QString());
+    ui.answerFileDialog(file(QStringLiteral("limit.bin")));
+    click(QStringLiteral("cmdMessageFile"));
+    EXPECT_EQ(ui.messages().size(), 1);
+    EXPECT_EQ(text("txbMessageFile"), file(QStringLiteral("limit.bin")));
+}
+
+TEST_F(MainWindowTest, DataFileOfOneGibibytePassesTheSizeCheckOneByteMoreDoesNot) {
+    QFile::copy(Corpus("kodim03-colour.png"), file(QStringLiteral("photo.png")));
+    MakeFileOfSize(file(QStringLiteral("big.bin")), qint64{1} << 30);
+    w->txbMessageFile->setText(file(QStringLiteral("big.bin")));
+    w->txbImageFile[0]->setText(file(QStringLiteral("photo.png")));
+    w->txbImageFile[1]->setText(file(QStringLiteral("out.png")));
+    setKey(QStringLiteral("sixteen significant chars"));
+    // Passes validation; the capacity estimate then refuses it.
+    click(QStringLiteral("cmdPerformTheOperation"));
+    EXPECT_EQ(ui.titles(), QStringList{QStringLiteral("Image file too small")});
+    ui.clearRecord();
+    MakeFileOfSize(file(QStringLiteral("big.bin")), (qint64{1} << 30) + 1);
+    click(QStringLiteral("cmdPerformTheOperation"));
+    EXPECT_EQ(ui.titles(), QStringList{QStringLiteral("Invalid input")});
+    EXPECT_EQ(ui.messages()[0].text, w->programText(23));
+}
+
+}  // namespace
+}  // namespace velta::test
