@@ -1,10 +1,12 @@
 // The main window's own behaviour: defaults, mode memory, the key window,
 // refreshes and quitting.
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTimer>
 
+#include "driver/image_files.h"
 #include "gui_fixture.h"
 
 namespace velta::test {
@@ -248,6 +250,78 @@ TEST_F(MainWindowTest, DataFileOfOneGibibytePassesTheSizeCheckOneByteMoreDoesNot
     click(QStringLiteral("cmdPerformTheOperation"));
     EXPECT_EQ(ui.titles(), QStringList{QStringLiteral("Invalid input")});
     EXPECT_EQ(ui.messages()[0].text, w->programText(23));
+}
+
+}  // namespace
+}  // namespace velta::test
+
+namespace velta::test {
+namespace {
+
+// A 64 x 64 24-bit BMP of one colour: readable, big enough, too uniform.
+QByteArray UniformBmp() {
+    const int w = 64, h = 64, stride = w * 3, pixels = stride * h;
+    QByteArray b(54 + pixels, '\x80');
+    auto put32 = [&b](int at, int32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+    };
+    auto put16 = [&b](int at, int v) {
+        b[at] = static_cast<char>(v & 0xFF);
+        b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, 54 + pixels);
+    put32(6, 0);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    put16(26, 1);
+    put16(28, 24);
+    put32(30, 0);
+    put32(34, pixels);
+    put32(38, 2835);
+    put32(42, 2835);
+    put32(46, 0);
+    put32(50, 0);
+    return b;
+}
+
+TEST_F(MainWindowTest, UniformBmpOriginalIsRefusedWhenChosen) {
+    WriteAll(file(QStringLiteral("flat.bmp")), UniformBmp());
+    click(QStringLiteral("optBMP"));
+    ui.answerFileDialog(file(QStringLiteral("flat.bmp")));
+    click(QStringLiteral("cmdImageFile(0)"));
+    ASSERT_EQ(ui.messages().size(), 1);
+    EXPECT_EQ(ui.messages()[0].title, QStringLiteral("File unsuitable"));
+    EXPECT_EQ(ui.messages()[0].text,
+              file(QStringLiteral("flat.bmp")) + QStringLiteral(" is not suitable because it is too uniform."));
+}
+
+TEST_F(MainWindowTest, UniformPngOriginalStopsTheHideWithImageUnsuitable) {
+    WriteAll(file(QStringLiteral("flat.bmp")), UniformBmp());
+    QString message;
+    ASSERT_TRUE(ConvertImageFile(file(QStringLiteral("flat.bmp")), file(QStringLiteral("flat.png")), message))
+        << message.toStdString();
+    WriteAll(file(QStringLiteral("data.txt")), "a little data");
+    chooseHideFiles(file(QStringLiteral("data.txt")), file(QStringLiteral("flat.png")), file(QStringLiteral("out.png")));
+    setKey(QStringLiteral("sixteen significant chars"));
+    click(QStringLiteral("cmdPerformTheOperation"));
+    EXPECT_EQ(ui.titles(), QStringList{QStringLiteral("Image unsuitable")});
+    EXPECT_EQ(w->reportText(), QString());
+    EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("out.png"))));
+}
+
+TEST_F(MainWindowTest, DoubleClickTogglesTheWindowColour) {
+    EXPECT_EQ(w->lngBackColor, frmMain::kDefaultWindowColour);
+    w->Form_DblClick();
+    EXPECT_EQ(w->lngBackColor, frmMain::kGreyWindowColour);
+    EXPECT_EQ(w->chkWarnOnOverwrite->palette().color(QPalette::Window), QColor(224, 224, 224));
+    w->Form_DblClick();
+    EXPECT_EQ(w->palette().color(QPalette::Window), QColor(185, 238, 168));
 }
 
 }  // namespace
