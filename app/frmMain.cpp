@@ -330,6 +330,9 @@ bool frmMain::Form_Load() {
             text = bound.text + kCrLf + text;
         }
         ShowOk(ui_, text, MessageIcon::Critical, programText(4));
+        if (!strVeltaFolder.isEmpty()) {
+            QDir(strVeltaFolder).removeRecursively();  // this run's own, still empty
+        }
         return false;
     }
     if (strVeltaFolder.isEmpty() || !QFileInfo(strVeltaFolder).isDir()) {
