@@ -438,7 +438,7 @@ int Info(const Options &o, const QHash<int, QString> &texts) {
         out << "Suitable:    yes\n";
     } else {
         QString why = QStringLiteral("The image file ") + wf::NamePart(image) +
-                      UnsuitabilityText(i) + QStringLiteral(".");
+                      UnsuitabilityText(i);
         why.replace(QStringLiteral("\r\n"), QStringLiteral("\n             "));
         out << "Suitable:    no: " << why << '\n';
     }
@@ -521,7 +521,7 @@ int RunWorkflow(const Options &o, const QHash<int, QString> &texts) {
     host.wipeKey();
     if (ui.titles().contains(kTitleUnsuitable)) {
         PrintError(QStringLiteral("The image file ") + wf::NamePart(e.original_image) +
-                   UnsuitabilityText(state.bmp_info.info) + QStringLiteral("."));
+                   UnsuitabilityText(state.bmp_info.info));
     }
     return ui.titles().contains(kTitleDone) ? kExitOk : kExitFailed;
 }
@@ -641,7 +641,7 @@ int HideSet(const Options &o, const QHash<int, QString> &texts) {
             progress.stop();
             PrintError(QStringLiteral("The input image is not suitable."));
             PrintError(QStringLiteral("The image file ") + im.path +
-                       UnsuitabilityText(im.record.info) + QStringLiteral("."));
+                       UnsuitabilityText(im.record.info));
             return kExitFailed;
         }
         colour_bytes += im.record.info.pixel_bytes;
@@ -803,7 +803,7 @@ int ExtractSet(const Options &o, const QHash<int, QString> &texts) {
             progress.stop();
             im.record.info.unsuitable_reason = std::abs(s) + 5;
             PrintError(QStringLiteral("The image file ") + im.path +
-                       UnsuitabilityText(im.record.info) + QStringLiteral("."));
+                       UnsuitabilityText(im.record.info));
             return kExitFailed;
         }
         const int32_t slot = im.record.info.sequence_index;
