@@ -14,6 +14,7 @@
 
 #include "driver/ui_port.h"
 #include "twips.h"
+#include "util/fileutil.h"
 
 namespace velta {
 
@@ -50,15 +51,16 @@ constexpr int kMinClientHeight = kTextHeightAllowance + 1200;
 // Error numbers and descriptions of the platform the program came from; the
 // viewer's message quotes them.
 struct ReadError {
-    int number;
+    int32_t number;
     const char *description;
 };
-constexpr ReadError kBadFileName{52, "Bad file name or number"};
-constexpr ReadError kFileNotFound{53, "File not found"};
-constexpr ReadError kDeviceError{57, "Device I/O error"};
-constexpr ReadError kPastEnd{62, "Input past end of file"};
-constexpr ReadError kPermissionDenied{70, "Permission denied"};
-constexpr ReadError kPathAccess{75, "Path/File access error"};
+constexpr int32_t kErrDeviceIo = 57;
+constexpr ReadError kBadFileName{kErrBadFileName, "Bad file name or number"};
+constexpr ReadError kFileNotFound{kErrFileNotFound, "File not found"};
+constexpr ReadError kDeviceError{kErrDeviceIo, "Device I/O error"};
+constexpr ReadError kPastEnd{kErrInputPastEnd, "Input past end of file"};
+constexpr ReadError kPermissionDenied{kErrPermissionDenied, "Permission denied"};
+constexpr ReadError kPathAccess{kErrPathAccess, "Path/File access error"};
 
 ViewerContent Failure(const ReadError &error) {
     ViewerContent c;
@@ -244,10 +246,10 @@ bool ShowHelp(QWidget *main_window, UiPort &ui, const ProgramTextFn &program_tex
         viewer->minimumSize());
     if (place.isEmpty()) {
         ShowOk(ui,
-               QStringLiteral("Error: Probably the screen resolution is too small\n"
-                              "to display the help file.\n") +
-                   text(kTextManualHint) + QStringLiteral("\n\n") + manual_address +
-                   QStringLiteral("\n") + text(kTextManualHintEnd),
+               QStringLiteral("Error: Probably the screen resolution is too small\r\n"
+                              "to display the help file.\r\n") +
+                   text(kTextManualHint) + QStringLiteral("\r\n\r\n") + manual_address +
+                   QStringLiteral("\r\n") + text(kTextManualHintEnd),
                MessageIcon::None, text(kTextHelpErrorTitle));
         return false;
     }

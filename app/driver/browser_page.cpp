@@ -7,6 +7,8 @@
 #include <QUrl>
 
 #include "driver/ui_port.h"
+#include "util/fileutil.h"
+#include "util/launch.h"
 
 namespace velta {
 
@@ -23,67 +25,6 @@ const QString kNotCreatableText = QStringLiteral("Cannot create HTML file to dis
 const QString kNoBrowserText = QStringLiteral("Cannot open default browser to display images.");
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
-
-// The page's own file helpers, to the rules of the shared file utilities
-// (numbered names, forced deletion with retries); waits go through the port.
-constexpr int kNumberedNameWaitMs = 100;
-constexpr int kDeleteRetryWaitMs = 500;
-constexpr int kDeleteRetries = 3;
-
-// A new file of that name can be made there: none exists, and one can be
-// created (exclusively, then removed again).
-bool NewFileCreatable(const QString &path) {
-    if (QFileInfo(path).exists() || QFileInfo(path).isSymLink()) return false;
-    QFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
-    probe.close();
-    probe.remove();
-    return true;
-}
-
-QString WithTrailingSeparator(const QString &folder) {
-    QString f = folder;
-    while (f.size() > 1 && f.endsWith(QLatin1Char('/'))) f.chop(1);
-    return f.isEmpty() || f.endsWith(QLatin1Char('/')) ? f : f + QLatin1Char('/');
-}
-
-// The folder part of a path, up to and including its last separator.
-QString FolderOfPath(const QString &path) {
-    const QString p = QDir::fromNativeSeparators(path);
-    const qsizetype i = p.lastIndexOf(QLatin1Char('/'));
-    return i < 0 ? QString() : p.left(i + 1);
-}
-
-// folder + base + 01..99 + extension, the first that can be created.
-QString NewNumberedFileName(const QString &folder_in, const QString &base, const QString &ext_in,
-                            QString &reason, UiPort &ui) {
-    const QString folder = WithTrailingSeparator(folder_in);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-        reason = folder + QStringLiteral(" does not exist.");
-        return QString();
-    }
-    const QString ext = ext_in.startsWith(QLatin1Char('.')) ? ext_in : QLatin1Char('.') + ext_in;
-    QString candidate;
-    for (int n = 1; n <= 99; ++n) {
-        candidate = folder + base + QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')) + ext;
-        if (NewFileCreatable(candidate)) {
-            ui.pause(kNumberedNameWaitMs);
-            return candidate;
-        }
-    }
-    reason = QStringLiteral("On 99th attempt, ") + candidate + QStringLiteral(" was not creatable.");
-    return QString();
-}
-
-// Deletes the page, read-only or not; a deletion that fails is retried.
-void KillPage(const QString &path, UiPort &ui) {
-    QFile page(path);
-    page.setPermissions(page.permissions() | QFileDevice::WriteOwner);
-    for (int attempt = 0; QFileInfo::exists(path) && !page.remove(); ++attempt) {
-        if (attempt == kDeleteRetries) return;
-        ui.pause(kDeleteRetryWaitMs);
-    }
-}
 
 // The page text, one line at a time; the text is ASCII by construction.
 class PageLines {
@@ -197,10 +138,12 @@ int16_t ShowImagesInBrowser(const QString &page_path, const QString &original_im
 
     int16_t result = kPageShown;
     ui.pause(kPauseBeforeOpeningMs);
-    if (!open_document || !open_document(page_path)) result = kBrowserNotOpened;
+    const bool opened =
+        open_document ? open_document(page_path) : OpenDocument(page_path, false, &ui);
+    if (!opened) result = kBrowserNotOpened;
     if (delete_afterwards) {
         ui.pause(kPauseBeforeDeletingMs);
-        KillPage(page_path, ui);
+        KillFile(page_path, true, true, true);
     }
     return result;
 }
@@ -209,9 +152,9 @@ bool DisplayImagesInBrowser(const QString &original_image, const QString &stego_
                             bool vertical, UiPort &ui, const OpenDocumentFn &open_document) {
     QString reason;
     const QString page =
-        NewNumberedFileName(FolderOfPath(stego_image), kPageBaseName, kPageExtension, reason, ui);
+        NewNumberedFileName(FolderOfPath(stego_image, false), kPageBaseName, kPageExtension, reason);
     if (page.isEmpty()) {
-        ShowOk(ui, kNameErrorText + QLatin1Char('\n') + reason, MessageIcon::Exclamation,
+        ShowOk(ui, kNameErrorText + QStringLiteral("\r\n") + reason, MessageIcon::Exclamation,
                kNameErrorTitle);
         return false;
     }

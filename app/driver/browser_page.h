@@ -17,9 +17,9 @@ namespace velta {
 
 class UiPort;
 
-// Hands a document to the handler for its type, silently (OpenDocument with
-// showError false); true when the request was accepted. The window passes
-// its injectable launcher, tests a recorder.
+// Hands a document to the handler for its type, silently; true when the
+// request was accepted. Empty: OpenDocument(path, false) through the
+// current launcher (util/launch.h).
 using OpenDocumentFn = std::function<bool(const QString &path)>;
 
 // ShowImagesInBrowser results.
@@ -49,13 +49,14 @@ QByteArray BrowserPageText(const QString &page_path, const QString &original_ima
 // kPageNotCreatable or kBrowserNotOpened.
 int16_t ShowImagesInBrowser(const QString &page_path, const QString &original_image,
                             const QString &stego_image, bool vertical, bool delete_afterwards,
-                            UiPort &ui, const OpenDocumentFn &open_document);
+                            UiPort &ui, const OpenDocumentFn &open_document = {});
 
 // What the report does after a successful hide when the images are to be
 // shown: picks viewerNN.htm in the stego image's folder, shows the page and
 // reports each failure in its message box. False when a message was shown
 // (the caller then skips its final focus step).
 bool DisplayImagesInBrowser(const QString &original_image, const QString &stego_image,
-                            bool vertical, UiPort &ui, const OpenDocumentFn &open_document);
+                            bool vertical, UiPort &ui,
+                            const OpenDocumentFn &open_document = {});
 
 }  // namespace velta

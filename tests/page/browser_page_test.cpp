@@ -14,6 +14,8 @@
 #include "driver/browser_page.h"
 #include "driver/image_files.h"
 #include "driver/scripted_ui_port.h"
+#include "util/fileutil.h"
+#include "util/launch.h"
 
 namespace velta {
 namespace {
@@ -49,12 +51,14 @@ class BrowserPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        SetFileUtilPause([this](int ms) { ui_.pause(ms); });
         ASSERT_TRUE(dir_.isValid());
         original_ = dir_.filePath(QStringLiteral("original.bmp"));
         stego_ = dir_.filePath(QStringLiteral("stego.bmp"));
         WriteBytes(original_, QByteArray(1234, 'o'));
         WriteBytes(stego_, QByteArray(1234567, 's'));
     }
+    void TearDown() override { SetFileUtilPause(nullptr); }
     QTemporaryDir dir_;
     QString original_;
     QString stego_;
@@ -163,6 +167,27 @@ TEST_F(BrowserPageTest, ShowsOpensAfterTwoSecondsAndDeletesThreeSecondsLater) {
     EXPECT_TRUE(ui_.messages().isEmpty());
 }
 
+// With no opener given, the page goes to the program's launcher.
+class RecordingDesktop : public Launcher {
+public:
+    bool openUrl(const QUrl &url) override {
+        urls.append(url);
+        return true;
+    }
+    QList<QUrl> urls;
+};
+
+TEST_F(BrowserPageTest, OpensThroughTheProgramsLauncherByDefault) {
+    auto desktop = std::make_shared<RecordingDesktop>();
+    SetLauncher(desktop);
+    const bool shown = DisplayImagesInBrowser(original_, stego_, true, ui_);
+    SetLauncher(nullptr);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(desktop->urls,
+              QList<QUrl>{QUrl::fromLocalFile(dir_.filePath(QStringLiteral("viewer01.htm")))});
+    EXPECT_TRUE(ui_.messages().isEmpty());
+}
+
 TEST_F(BrowserPageTest, KeepsThePageWhenNotAskedToDelete) {
     const QString page = dir_.filePath(QStringLiteral("keep.htm"));
     EXPECT_EQ(ShowImagesInBrowser(page, original_, stego_, true, false, ui_, launcher_.fn()), kPageShown);
@@ -204,7 +229,7 @@ TEST_F(BrowserPageTest, FolderWhereNoFileCanBeMadeGivesTheMessagesAndOpensNothin
                                         launcher_.fn()));
     ASSERT_EQ(ui_.messages().size(), 1);
     EXPECT_EQ(ui_.messages().front().text,
-              QStringLiteral("Error when attempting to display images:\nOn 99th attempt, ") +
+              QStringLiteral("Error when attempting to display images:\r\nOn 99th attempt, ") +
                   folder + QStringLiteral("viewer99.htm was not creatable."));
     EXPECT_TRUE(launcher_.opened.isEmpty());
 }
@@ -226,7 +251,7 @@ TEST_F(BrowserPageTest, NinetyNinthNameIsTheLastOne) {
     const ShownMessage &m = ui_.messages().front();
     EXPECT_EQ(m.title, QStringLiteral("Hiding data"));
     EXPECT_EQ(m.icon, MessageIcon::Exclamation);
-    EXPECT_EQ(m.text, QStringLiteral("Error when attempting to display images:\nOn 99th attempt, ") +
+    EXPECT_EQ(m.text, QStringLiteral("Error when attempting to display images:\r\nOn 99th attempt, ") +
                           dir_.filePath(QStringLiteral("viewer99.htm")) +
                           QStringLiteral(" was not creatable."));
 }
@@ -237,7 +262,7 @@ TEST_F(BrowserPageTest, MissingFolderNamesItInTheMessage) {
                                         launcher_.fn()));
     ASSERT_EQ(ui_.messages().size(), 1);
     EXPECT_EQ(ui_.messages().front().text,
-              QStringLiteral("Error when attempting to display images:\n") + gone +
+              QStringLiteral("Error when attempting to display images:\r\n") + gone +
                   QStringLiteral("/ does not exist."));
 }
 
