@@ -258,6 +258,16 @@ int main(int argc, char **argv) {
         {"rgba16-adam7", PNG_COLOR_TYPE_RGB_ALPHA, 16, true, false},
     };
     for (const PngKind &k : kinds) save("png", std::string(k.name) + ".png", png(k, 13, 7));
+
+    // program_text: the program's own file and small ones with each defect.
+    save("program_text", "velta.dat", fuzz::read_bytes(VELTA_SOURCE_DIR "/app/velta.dat"));
+    const auto text = [](const char *t) { return Bytes(t, t + std::strlen(t)); };
+    save("program_text", "plain.dat", text("# head\n\n1=Velta\r\n2=~\n3=a=b\n"));
+    save("program_text", "duplicate.dat", text("1=one\n2=two\n1=again\n"));
+    save("program_text", "missing.dat", text("1=one\n2=\n"));
+    save("program_text", "no-number.dat", text("=text\nx=y\n-3=z\n70000=w\n"));
+    save("program_text", "long.dat", text(("5=" + std::string(1030, 'x') + "\n").c_str()));
+    save("program_text", "utf8.dat", text("7=Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac\n8=\xff\xfe\n"));
     deallocate_buffers();
     return 0;
 }

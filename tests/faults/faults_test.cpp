@@ -5,6 +5,7 @@
 #include "internal.h"
 
 #include "driver/workflow_support.h"
+#include "util/programtext.h"
 
 #include <gtest/gtest.h>
 
@@ -299,5 +300,56 @@ TEST_F(Faults, KeyWithAccentsAndControlCharactersRoundTrips) {
                   Bytes(wrong.begin(), wrong.end())),
               OMBRA_E_NOTHING_EXTRACTED);
 }
+
+// ---- the program text file ------------------------------------------------------
+
+struct TextFileCase {
+    const char *name;
+    const char *content;  // nullptr: no file at all
+    int32_t code;
+    const char *message;
+};
+
+class ProgramTextFile : public Faults, public ::testing::WithParamInterface<TextFileCase> {};
+
+TEST_P(ProgramTextFile, RefusedWithItsMessageAndAnEmptyTable) {
+    const TextFileCase &c = GetParam();
+    const QString file = QString::fromStdString(path("velta.dat"));
+    if (c.content != nullptr) {
+        const std::string text(c.content);
+        write_file(path("velta.dat"), Bytes(text.begin(), text.end()));
+    }
+    ASSERT_EQ(velta::LoadProgramTextFile(file), c.code);
+    QString expected = QString::fromUtf8(c.message);
+    if (c.code == velta::kPtCannotOpen) expected += file;
+    EXPECT_EQ(velta::ProgramTextLoadMessage(c.code, file), expected);
+    EXPECT_EQ(velta::ProgramText(1), QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Defects, ProgramTextFile,
+    ::testing::Values(
+        TextFileCase{"Missing", nullptr, velta::kPtCannotOpen,
+                     "Cannot open file containing program text.\r\n"},
+        TextFileCase{"Empty", "", velta::kPtFileEmpty, "File is empty."},
+        TextFileCase{"Duplicate", "1=Velta\n2=two\n1=again\n", velta::kPtDuplicateBase - 3,
+                     "Duplicate in program text at line 3."},
+        TextFileCase{"OverLongLine",
+                     "1=Velta\n# a comment\n"
+                     "2=xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+                     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n",
+                     velta::kPtTooLongBase - 3, "String too long at line 3."}),
+    [](const ::testing::TestParamInfo<TextFileCase> &i) { return std::string(i.param.name); });
 
 }  // namespace
