@@ -31,6 +31,8 @@
 #include "driver/validation.h"
 #include "driver/workflow_support.h"
 #include "frmKey.h"
+#include "frmView.h"
+#include "persist/settings_file.h"
 #include "twips.h"
 
 namespace velta {
@@ -62,7 +64,12 @@ QColor Colour(uint32_t rgb) {
                   static_cast<int>(rgb & 0xFF));
 }
 
-QString Grouped(int64_t n) { return QLocale().toString(static_cast<qlonglong>(n)); }
+// Grouped even where the locale (C) would omit the separator.
+QString Grouped(int64_t n) {
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return locale.toString(static_cast<qlonglong>(n));
+}
 
 // Bytes, Kb, Mb or Gb (powers of 1024), for the size refusal.
 QString SizeText(double b, int decimals) {
@@ -825,13 +832,116 @@ void frmMain::cmdPerformTheOperation_Click() {
 
 // ---- Seams for settings files, the browser page and help ------------------------
 
-void frmMain::cmdSaveState_Click(int /*index*/) {
-    // Settings files are written and read by persist/settings_file; until
-    // they are wired here the buttons leave strSettingsFile as it is.
+// A cancelled dialog saves and loads nothing: writing to, or reloading over
+// the entries from, a file the user did not just choose would lose work.
+bool frmMain::cmdSaveState_Click(int index) {
+    const bool save = index == 0;
+    const QString title =
+        save ? QStringLiteral("Specify folder and name of file in which to save the settings")
+             : QStringLiteral("Specify folder and name of file from which to load the settings");
+    const QString filter = QStringLiteral("Settings files (*.velta)");
+    const QString name = save ? ui_.saveFileName(title, filter) : ui_.openFileName(title, filter);
+    bool done = false;
+    if (!name.isEmpty()) {
+        // Names are case-sensitive here: the path stays as chosen.
+        strSettingsFile = name;
+        if (save && wf::FileExists(strSettingsFile) && chkWarnOnOverwrite->isChecked() &&
+            !AskYesNo(ui_,
+                      QStringLiteral("The settings file ") + strSettingsFile + kCrLf +
+                          QStringLiteral("already exists and will be overwritten.") +
+                          QStringLiteral("  Is this OK?"),
+                      MessageIcon::None, QStringLiteral("Confirm overwrite of file"))) {
+            strSettingsFile.clear();
+        }
+        if (!strSettingsFile.isEmpty()) {
+            done = save ? SaveSettings() : LoadSettings(strSettingsFile);
+        }
+    }
+    SetTheFocus();
+    return done;
 }
 
-void frmMain::LoadSettings(const QString & /*path*/) {
-    // Filled in with the settings file reader.
+bool frmMain::SaveSettings() {
+    if (strSettingsFile.isEmpty()) {
+        return false;
+    }
+    SettingsValues v;
+    v.hide = optHide->isChecked();
+    v.png = optPNG->isChecked();
+    v.open_after_extraction = chkOpenAfterExtraction->isChecked();
+    v.warn_on_overwrite = chkWarnOnOverwrite->isChecked();
+    SaveModeFields();
+    for (int mode = 0; mode < 2; ++mode) {
+        for (int field = 0; field < 3; ++field) {
+            v.mode_fields[mode][field] = astrModeFields[mode][field];
+        }
+    }
+    v.colour = StoredColour(lngBackColor);
+    v.display_in_browser = chkDisplayInBrowser->isChecked();
+    v.horizontal = optHorizontal->isChecked();
+    QString error;
+    const bool ok = WriteSettingsFile(strSettingsFile, v, error);
+    if (!ok) {
+        ShowOk(ui_, QStringLiteral("Error when attempting to save the settings: ") + error,
+               MessageIcon::Exclamation, QStringLiteral("Save settings"));
+    }
+    SetTheFocus();
+    return ok;
+}
+
+bool frmMain::LoadSettings(const QString &path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    const SettingsRead r = ReadSettingsFile(path);
+    const SettingsValues &v = r.values;
+    const int n = r.lines_read;
+    if (n >= 1) {
+        // Through the click handlers, so the per-mode boxes are kept as usual.
+        (v.hide ? optHide : optExtract)->setChecked(true);
+        v.hide ? optHide_Click() : optExtract_Click();
+    }
+    if (n >= 2) {
+        (v.png ? optPNG : optBMP)->setChecked(true);
+        v.png ? optPNG_Click() : optBMP_Click();
+    }
+    if (n >= 3) {
+        chkOpenAfterExtraction->setChecked(v.open_after_extraction);
+    }
+    if (n >= 4) {
+        chkWarnOnOverwrite->setChecked(v.warn_on_overwrite);
+    }
+    if (n >= 5) {
+        for (int line = 5; line <= qMin(n, 10); ++line) {
+            const int mode = (line - 5) / 3;
+            const int field = (line - 5) % 3;
+            // The extract mode has no original image.
+            astrModeFields[mode][field] = mode == 1 && field == 1 ? QString() : v.mode_fields[mode][field];
+            if (field == 2) {
+                astrModeFields[mode][3].clear();
+            }
+        }
+        // Also when the file ends among these lines: the boxes must show
+        // what the memory now holds, or the next mode switch would undo it.
+        RestoreModeFields();
+    }
+    if (n >= 11) {
+        lngBackColor = v.colour == kSettingsGreyColour ? kGreyWindowColour : kDefaultWindowColour;
+        SetWindowColour(lngBackColor);
+    }
+    if (n >= 12) {
+        chkDisplayInBrowser->setChecked(v.display_in_browser);
+    }
+    if (n >= 13) {
+        (v.horizontal ? optHorizontal : optVertical)->setChecked(true);
+    }
+    if (!r.complete()) {
+        ShowOk(ui_, QStringLiteral("Settings file partially or wholly invalid or out-of-date."),
+               MessageIcon::Exclamation, QStringLiteral("Invalid settings file"));
+    }
+    UpdateFileToolTips();
+    GotFocus();
+    return r.complete();
 }
 
 bool frmMain::DisplayImagesInBrowser() {
@@ -841,7 +951,7 @@ bool frmMain::DisplayImagesInBrowser() {
 }
 
 void frmMain::cmdHelp_Click() {
-    // Filled in with the help window (frmView).
+    ShowHelp(this, ui_, [this](int16_t number) { return programText(number); }, kManualPage);
 }
 
 // ---- Quitting ---------------------------------------------------------------
@@ -866,9 +976,8 @@ bool frmMain::cmdQuit_Click() {
         if (a == MessageAnswer::No) {
             strSettingsFile.clear();
         } else {
-            cmdSaveState_Click(0);
-            if (strSettingsFile.isEmpty()) {
-                return false;
+            if (!cmdSaveState_Click(0) || strSettingsFile.isEmpty()) {
+                return false;  // not saved: stay, nothing is lost
             }
         }
     }

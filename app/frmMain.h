@@ -115,8 +115,13 @@ public:
     static constexpr uint32_t kGreyWindowColour = 0xE0E0E0;
 
     // Seams for the settings files and help; the browser page after a hide.
-    void cmdSaveState_Click(int index);
-    void LoadSettings(const QString &path);
+    // True when the file was saved (index 0) or loaded (1); false when the
+    // dialog was cancelled, an overwrite declined or the save failed.
+    bool cmdSaveState_Click(int index);
+    bool SaveSettings();
+    // Applies the file line by line; reports an invalid file after applying
+    // what could be read. False when it was invalid.
+    bool LoadSettings(const QString &path);
     // Shows the two images after a hide; false when a message was shown.
     bool DisplayImagesInBrowser();
     void cmdHelp_Click();
