@@ -1,147 +1,130 @@
 #include "persist/settings_file.h"
 
+#include "util/keyderivation.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringList>
 
 namespace velta {
-
 namespace {
 
-const QByteArray kTrue = QByteArrayLiteral("#TRUE#");
-const QByteArray kFalse = QByteArrayLiteral("#FALSE#");
-const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+QString Bool(bool b) { return b ? QStringLiteral("#TRUE#") : QStringLiteral("#FALSE#"); }
+QString Check(bool b) { return b ? QStringLiteral("\"1\"") : QStringLiteral("\"0\""); }
+QString Quoted(const QString &s) { return QLatin1Char('"') + s + QLatin1Char('"'); }
 
-QByteArray Quoted(const QString &text) {
-    return '"' + text.toLocal8Bit() + '"';
-}
-
-QByteArray Flag(bool value) { return value ? kTrue : kFalse; }
-QByteArray Check(bool value) { return value ? QByteArrayLiteral("\"1\"") : QByteArrayLiteral("\"0\""); }
-
-// Files from the original platform are in its 8-bit code page; text that is
-// not UTF-8 is taken as Windows-1252.
-QString Decode(const QByteArray &bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-        return text;
+// A field as the original's line input reads it: the text between the
+// quotes, or the whole line trimmed when it is not quoted.
+QString Field(const QString &line) {
+    const QString t = line.trimmed();
+    if (t.startsWith(QLatin1Char('"'))) {
+        const qsizetype end = t.indexOf(QLatin1Char('"'), 1);
+        return end < 0 ? t.mid(1) : t.mid(1, end - 1);
     }
-    static const char16_t kHigh[32] = {
-        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-    text.clear();
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        text.append(b >= 0x80 && b < 0xA0 ? QChar(kHigh[b - 0x80]) : QChar(b));
-    }
-    return text;
-}
-
-// One value of a line: the text between the first and the last double
-// quote, else the line itself without surrounding blanks. Taking the last
-// quote keeps a quote inside a (non-Windows) path whole.
-QString Field(const QByteArray &line) {
-    const QByteArray t = line.trimmed();
-    if (t.startsWith('"')) {
-        const qsizetype last = t.lastIndexOf('"');
-        return Decode(last > 0 ? t.mid(1, last - 1) : t.mid(1));
-    }
-    return Decode(t);
+    return t;
 }
 
 }  // namespace
 
-bool SettingsFileText(const SettingsValues &v, QByteArray &text, QString &error) {
-    for (const auto &mode : v.mode_fields) {
-        for (const QString &path : mode) {
-            if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) {
-                error = QStringLiteral("the file name contains a line break: ") + path;
+bool FormatSettings(const SettingsEntries &e, QByteArray &bytes, QString &errText) {
+    errText.clear();
+    QStringList lines = {Bool(e.hide), Bool(e.png), Check(e.openAfterExtraction),
+                         Check(e.warnOnOverwrite)};
+    for (int mode = 0; mode < 2; ++mode) {
+        for (int field = 0; field < 3; ++field) {
+            // Extract mode keeps no original image.
+            const QString value = (mode == 1 && field == 1) ? QString() : e.modeFields[mode][field];
+            if (value.contains(QLatin1Char('"')) || value.contains(QLatin1Char('\r')) ||
+                value.contains(QLatin1Char('\n'))) {
+                errText = QStringLiteral("The path ") + value +
+                          QStringLiteral(" contains a character a settings file cannot hold.");
                 return false;
             }
+            lines << Quoted(value);
         }
     }
-    QList<QByteArray> lines;
-    lines << Flag(v.hide) << Flag(v.png) << Check(v.open_after_extraction)
-          << Check(v.warn_on_overwrite);
-    for (const auto &mode : v.mode_fields) {
-        for (const QString &path : mode) {
-            lines << Quoted(path);
-        }
-    }
-    lines << QByteArray::number(v.colour) << Check(v.display_in_browser) << Flag(v.horizontal);
-    text = lines.join(kCrLf) + kCrLf;
+    lines << QString::number(e.backColor) << Check(e.displayInBrowser) << Bool(e.horizontal);
+    const QString text = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    bytes = FitsWindows1252(text) ? Windows1252Bytes(text) : text.toUtf8();
     return true;
 }
 
-bool WriteSettingsFile(const QString &path, const SettingsValues &values, QString &error) {
-    QByteArray text;
-    if (!SettingsFileText(values, text, error)) {
+bool WriteSettingsFile(const QString &path, const SettingsEntries &entries, QString &errText) {
+    QByteArray bytes;
+    if (!FormatSettings(entries, bytes, errText)) {
         return false;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        error = file.errorString();
-        file.cancelWriting();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        errText = file.errorString();
         return false;
     }
     return true;
 }
 
-SettingsRead ParseSettingsText(const QByteArray &text) {
-    SettingsRead r;
-    SettingsValues &v = r.values;
-    qsizetype pos = 0;
-    for (int n = 1; n <= kSettingsLineCount; ++n) {
-        if (pos >= text.size()) {
-            return r;  // fewer than thirteen lines
-        }
-        qsizetype end = text.indexOf('\n', pos);
-        // The last line may lack its line break.
-        const qsizetype stop = end < 0 ? text.size() : end;
-        QByteArray line = text.mid(pos, stop - pos);
-        pos = stop + 1;
-        if (line.endsWith('\r')) {
-            line.chop(1);
-        }
-        if (line.size() > kSettingsMaxLineBytes) {
-            return r;
-        }
-        const QString f = Field(line);
-        const bool is_true = f == QLatin1String(kTrue);
-        const bool is_one = f == QLatin1String("1");
-        switch (n) {
-            case 1: v.hide = is_true; break;
-            case 2: v.png = is_true; break;
-            case 3: v.open_after_extraction = is_one; break;
-            case 4: v.warn_on_overwrite = is_one; break;
-            case 11: {
-                bool ok = false;
-                const qlonglong c = f.toLongLong(&ok);
-                if (!ok) {
-                    return r;
-                }
-                v.colour = static_cast<uint32_t>(c);
-                break;
-            }
-            case 12: v.display_in_browser = is_one; break;
-            case 13: v.horizontal = is_true; break;
-            default: v.mode_fields[(n - 5) / 3][(n - 5) % 3] = f; break;
-        }
-        r.lines_read = n;
+SettingsReadResult ParseSettings(const QByteArray &bytes, SettingsEntries &e) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (utf8.hasError()) {
+        text = FromWindows1252(bytes);
     }
+    QStringList lines = text.split(QStringLiteral("\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty()) {
+        lines.removeLast();  // after the last line break
+    }
+    for (QString &l : lines) {
+        if (l.endsWith(QLatin1Char('\r'))) {
+            l.chop(1);
+        }
+    }
+    SettingsReadResult r;
+    auto has = [&](int n) { return lines.size() >= n; };
+    auto at = [&](int n) { return lines[n - 1].trimmed(); };
+    if (!has(1)) return r;
+    e.hide = at(1) == QStringLiteral("#TRUE#");
+    r.linesApplied = 1;
+    if (!has(2)) return r;
+    e.png = at(2) == QStringLiteral("#TRUE#");
+    r.linesApplied = 2;
+    if (!has(3)) return r;
+    e.openAfterExtraction = Field(lines[2]) == QStringLiteral("1");
+    r.linesApplied = 3;
+    if (!has(4)) return r;
+    e.warnOnOverwrite = Field(lines[3]) == QStringLiteral("1");
+    r.linesApplied = 4;
+    for (int i = 0; i < 6; ++i) {
+        if (!has(5 + i)) return r;
+        e.modeFields[i / 3][i % 3] = Field(lines[4 + i]);
+        r.linesApplied = 5 + i;
+    }
+    if (!has(11)) return r;
+    bool ok = false;
+    const qlonglong colour = Field(lines[10]).toLongLong(&ok);
+    if (!ok) return r;
+    e.backColor = colour == kGreyWindowColour ? kGreyWindowColour : kDefaultWindowColour;
+    r.linesApplied = 11;
+    if (!has(12)) return r;
+    e.displayInBrowser = Field(lines[11]) == QStringLiteral("1");
+    r.linesApplied = 12;
+    if (!has(13)) return r;
+    e.horizontal = at(13) == QStringLiteral("#TRUE#");
+    r.linesApplied = 13;
+    r.valid = true;
     return r;
 }
 
-SettingsRead ReadSettingsFile(const QString &path) {
+SettingsReadResult ReadSettingsFile(const QString &path, SettingsEntries &entries) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A settings file is a few hundred bytes; do not read a huge file whole.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > (1 << 20)) {
         return {};
     }
-    // Thirteen lines of at most the line limit each; more is never needed.
-    return ParseSettingsText(file.read((kSettingsMaxLineBytes + 2) * kSettingsLineCount));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        return {};
+    }
+    return ParseSettings(bytes, entries);
 }
 
 }  // namespace velta

@@ -1,57 +1,43 @@
 #pragma once
-// Settings files (".velta"): thirteen lines, each ending in CR LF, in the
-// notation of the original program's sequential files: strings in double
-// quotes with no escaping, Booleans as #TRUE# / #FALSE#, the colour as a
-// plain decimal. Files written there load here and the other way round.
+// The thirteen-line settings file (".velta"), as the original platform's
+// program writes it: CR LF lines, #TRUE#/#FALSE#, quoted strings without
+// escaping, the window colour in decimal. Text is Windows-1252 when every
+// character fits (so files stay readable there), otherwise UTF-8; reading
+// takes UTF-8 when the bytes are valid UTF-8, else Windows-1252.
 #include <QByteArray>
 #include <QString>
-#include <array>
 #include <cstdint>
 
 namespace velta {
 
-constexpr int kSettingsLineCount = 13;
-// Colours as the file stores them (0x00BBGGRR).
-constexpr uint32_t kSettingsDefaultColour = 11071161;  // RGB(185, 238, 168)
-constexpr uint32_t kSettingsGreyColour = 14737632;     // RGB(224, 224, 224)
-// A longer line is no settings line (and keeps a stray huge file cheap).
-constexpr qsizetype kSettingsMaxLineBytes = 65536;
+constexpr int32_t kDefaultWindowColour = 11071161;  // RGB(185, 238, 168)
+constexpr int32_t kGreyWindowColour = 14737632;     // RGB(224, 224, 224)
+constexpr int kSettingsLines = 13;
 
-struct SettingsValues {
-    bool hide = true;                    // line 1
-    bool png = true;                     // line 2
-    bool open_after_extraction = false;  // line 3
-    bool warn_on_overwrite = true;       // line 4
-    // Lines 5-10: mode 0 (hide) then mode 1 (extract); data file, original
-    // image, stego image. Mode 1's original image is always empty.
-    std::array<std::array<QString, 3>, 2> mode_fields{};
-    uint32_t colour = kSettingsDefaultColour;  // line 11, as stored
-    bool display_in_browser = true;            // line 12
-    bool horizontal = true;                    // line 13
+struct SettingsEntries {
+    bool hide = true;                 // line 1
+    bool png = true;                  // line 2
+    bool openAfterExtraction = false; // line 3
+    bool warnOnOverwrite = true;      // line 4
+    QString modeFields[2][3];         // lines 5-10: [mode][data, original, stego]
+    int32_t backColor = kDefaultWindowColour;  // line 11
+    bool displayInBrowser = false;    // line 12
+    bool horizontal = true;           // line 13
 };
 
-// The file's bytes. False (with a reason) when a path cannot be stored:
-// a line break in it would shift every later line.
-bool SettingsFileText(const SettingsValues &values, QByteArray &text, QString &error);
-
-// Writes through a temporary file, so a failed save leaves the old file whole.
-bool WriteSettingsFile(const QString &path, const SettingsValues &values, QString &error);
-
-struct SettingsRead {
-    SettingsValues values;
-    // Leading lines read: values of line lines_read + 1 on are not set.
-    int lines_read = 0;
-    bool complete() const { return lines_read == kSettingsLineCount; }
+struct SettingsReadResult {
+    int linesApplied = 0;  // lines 1..linesApplied were applied to the entries
+    bool valid = false;    // all thirteen lines read
 };
 
-SettingsRead ParseSettingsText(const QByteArray &text);
-// A file that cannot be opened reads no line.
-SettingsRead ReadSettingsFile(const QString &path);
-
-// 0xRRGGBB to and from the stored 0x00BBGGRR.
-constexpr uint32_t StoredColour(uint32_t rgb) {
-    return ((rgb >> 16) & 0xFFu) | (rgb & 0xFF00u) | ((rgb & 0xFFu) << 16);
-}
-constexpr uint32_t RgbFromStored(uint32_t stored) { return StoredColour(stored); }
+// The file's bytes. False (nothing produced) with errText when a path holds a
+// double quote or a line break, which the format cannot store.
+bool FormatSettings(const SettingsEntries &entries, QByteArray &bytes, QString &errText);
+// Writes the whole file or nothing (a failed write leaves the old file).
+bool WriteSettingsFile(const QString &path, const SettingsEntries &entries, QString &errText);
+// Applies the file's lines to `entries` in order, stopping at the first line
+// missing or unreadable; a missing file applies nothing.
+SettingsReadResult ParseSettings(const QByteArray &bytes, SettingsEntries &entries);
+SettingsReadResult ReadSettingsFile(const QString &path, SettingsEntries &entries);
 
 }  // namespace velta

@@ -45,6 +45,26 @@ QByteArray Windows1252Bytes(const QString &text) {
     return out;
 }
 
+QString FromWindows1252(const QByteArray &bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<uint8_t>(c);
+        const char16_t high = (b >= 0x80 && b <= 0x9F) ? kHigh[b - 0x80] : char16_t(0);
+        out += QChar(high != 0 ? high : char16_t(b));
+    }
+    return out;
+}
+
+bool FitsWindows1252(const QString &text) {
+    for (const uint u : QStringView(text).toUcs4()) {
+        if (ByteOf(static_cast<char32_t>(u)) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QString ReducedKey(const QString &strKey) {
     QString out;
     out.reserve(strKey.size());

@@ -17,6 +17,12 @@ constexpr int kEngineKeyLength = 64;
 // One byte per character (per code point); "?" where Windows-1252 has none.
 QByteArray Windows1252Bytes(const QString &text);
 
+// The inverse: every byte to its character (0x81, 0x8D, 0x8F, 0x90, 0x9D to
+// the control code of the same number).
+QString FromWindows1252(const QByteArray &bytes);
+// True when every character of `text` has a Windows-1252 byte.
+bool FitsWindows1252(const QString &text);
+
 // Characters of code 32 or less dropped, then upper-cased character by
 // character; a character whose capital is not one single character (ß)
 // stays as it is.
