@@ -6,7 +6,9 @@
 #include <QThread>
 #include <QtGlobal>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -233,10 +235,9 @@ bool CopyFileTo(const QString &source, const QString &destination, QString &errT
         QFile::remove(temp);
         return false;
     }
-    if (overwrite) {
-        QFile::remove(destination);
-    }
-    if (!QFile::rename(temp, destination)) {
+    // rename(2) replaces the destination in one step.
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(destination).constData()) !=
+        0) {
         errText = QStringLiteral("Permission denied: ") + destination;
         QFile::remove(temp);
         return false;
