@@ -865,19 +865,20 @@ bool frmMain::SaveSettings() {
     if (strSettingsFile.isEmpty()) {
         return false;
     }
-    SettingsValues v;
+    SettingsEntries v;
     v.hide = optHide->isChecked();
     v.png = optPNG->isChecked();
-    v.open_after_extraction = chkOpenAfterExtraction->isChecked();
-    v.warn_on_overwrite = chkWarnOnOverwrite->isChecked();
+    v.openAfterExtraction = chkOpenAfterExtraction->isChecked();
+    v.warnOnOverwrite = chkWarnOnOverwrite->isChecked();
     SaveModeFields();
     for (int mode = 0; mode < 2; ++mode) {
         for (int field = 0; field < 3; ++field) {
-            v.mode_fields[mode][field] = astrModeFields[mode][field];
+            v.modeFields[mode][field] = astrModeFields[mode][field];
         }
     }
-    v.colour = StoredColour(lngBackColor);
-    v.display_in_browser = chkDisplayInBrowser->isChecked();
+    v.backColor = lngBackColor == kGreyWindowColour ? velta::kGreyWindowColour
+                                                    : velta::kDefaultWindowColour;
+    v.displayInBrowser = chkDisplayInBrowser->isChecked();
     v.horizontal = optHorizontal->isChecked();
     QString error;
     const bool ok = WriteSettingsFile(strSettingsFile, v, error);
@@ -893,9 +894,9 @@ bool frmMain::LoadSettings(const QString &path) {
     if (path.isEmpty()) {
         return false;
     }
-    const SettingsRead r = ReadSettingsFile(path);
-    const SettingsValues &v = r.values;
-    const int n = r.lines_read;
+    SettingsEntries v;
+    const SettingsReadResult r = ReadSettingsFile(path, v);
+    const int n = r.linesApplied;
     if (n >= 1) {
         // Through the click handlers, so the per-mode boxes are kept as usual.
         (v.hide ? optHide : optExtract)->setChecked(true);
@@ -906,17 +907,17 @@ bool frmMain::LoadSettings(const QString &path) {
         v.png ? optPNG_Click() : optBMP_Click();
     }
     if (n >= 3) {
-        chkOpenAfterExtraction->setChecked(v.open_after_extraction);
+        chkOpenAfterExtraction->setChecked(v.openAfterExtraction);
     }
     if (n >= 4) {
-        chkWarnOnOverwrite->setChecked(v.warn_on_overwrite);
+        chkWarnOnOverwrite->setChecked(v.warnOnOverwrite);
     }
     if (n >= 5) {
         for (int line = 5; line <= qMin(n, 10); ++line) {
             const int mode = (line - 5) / 3;
             const int field = (line - 5) % 3;
             // The extract mode has no original image.
-            astrModeFields[mode][field] = mode == 1 && field == 1 ? QString() : v.mode_fields[mode][field];
+            astrModeFields[mode][field] = mode == 1 && field == 1 ? QString() : v.modeFields[mode][field];
             if (field == 2) {
                 astrModeFields[mode][3].clear();
             }
@@ -926,22 +927,22 @@ bool frmMain::LoadSettings(const QString &path) {
         RestoreModeFields();
     }
     if (n >= 11) {
-        lngBackColor = v.colour == kSettingsGreyColour ? kGreyWindowColour : kDefaultWindowColour;
+        lngBackColor = v.backColor == velta::kGreyWindowColour ? kGreyWindowColour : kDefaultWindowColour;
         SetWindowColour(lngBackColor);
     }
     if (n >= 12) {
-        chkDisplayInBrowser->setChecked(v.display_in_browser);
+        chkDisplayInBrowser->setChecked(v.displayInBrowser);
     }
     if (n >= 13) {
         (v.horizontal ? optHorizontal : optVertical)->setChecked(true);
     }
-    if (!r.complete()) {
+    if (!r.valid) {
         ShowOk(ui_, QStringLiteral("Settings file partially or wholly invalid or out-of-date."),
                MessageIcon::Exclamation, QStringLiteral("Invalid settings file"));
     }
     UpdateFileToolTips();
     GotFocus();
-    return r.complete();
+    return r.valid;
 }
 
 bool frmMain::DisplayImagesInBrowser() {
