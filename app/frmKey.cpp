@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-#include "driver/workflow_support.h"
+#include "util/digest.h"
+#include "util/fileutil.h"
+#include "util/keyderivation.h"
 #include "twips.h"
 
 namespace velta {
@@ -112,14 +114,14 @@ void frmKey::showEvent(QShowEvent *event) {
 }
 
 void frmKey::txbKey_Change() {
-    const bool admissible = wf::KeyIsAdmissible(txbKey->text(), intMinKeyLength);
+    const bool admissible = KeyIsAdmissible(txbKey->text(), intMinKeyLength);
     for (QWidget *w : {static_cast<QWidget *>(cmdYes), static_cast<QWidget *>(cmdNo),
                        static_cast<QWidget *>(lblChecksumIs), static_cast<QWidget *>(lblUseThisKey)}) {
         w->setVisible(admissible);
     }
     if (admissible) {
-        QString reduced = wf::ReducedKey(txbKey->text());
-        intKeyChecksum = wf::KeyChecksum(reduced);
+        QString reduced = ReducedKey(txbKey->text());
+        intKeyChecksum = KeyChecksum(reduced);
         Wipe(reduced);
         lblChecksumIs->setText(QStringLiteral("Checksum is %1.").arg(intKeyChecksum));
     }

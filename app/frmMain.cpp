@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QTextStream>
 #include <QTimer>
 #include <QUrl>
@@ -29,7 +28,11 @@
 #include "driver/prechecks.h"
 #include "driver/ui_port.h"
 #include "driver/validation.h"
-#include "driver/workflow_support.h"
+#include "persist/registry.h"
+#include "util/fileutil.h"
+#include "util/format.h"
+#include "util/launch.h"
+#include "util/programtext.h"
 #include "frmKey.h"
 #include "frmView.h"
 #include "persist/settings_file.h"
@@ -49,9 +52,6 @@ constexpr int kTipLength = 88;
 constexpr int kTimerMs = 500;
 constexpr uint32_t kYellow = 0xFFFF80;
 
-const QString kOrganisation = QStringLiteral("Brannock Works");
-const QString kApplication = QStringLiteral("VELTA");
-const QString kCnfg = QStringLiteral("Cnfg");
 const QString kMakerPage = QStringLiteral("https://brannock.works/");
 const QString kManualPage = QStringLiteral("https://brannock.works/velta/manual/");
 const QString kOperationTip = QStringLiteral(
@@ -71,33 +71,10 @@ QString Grouped(int64_t n) {
     return locale.toString(static_cast<qlonglong>(n));
 }
 
-// Bytes, Kb, Mb or Gb (powers of 1024), for the size refusal.
-QString SizeText(double b, int decimals) {
-    const QLocale locale;
-    if (b == 0) {
-        return QStringLiteral("0 bytes");
-    }
-    if (b < 1024) {
-        return QString::number(static_cast<qlonglong>(b)) + QStringLiteral(" bytes");
-    }
-    const char *units[] = {" Kb", " Mb", " Gb"};
-    double v = b / 1024;
-    int u = 0;
-    while (u < 2 && v >= 1024) {
-        v /= 1024;
-        ++u;
-    }
-    return locale.toString(v, 'f', decimals) + QLatin1String(units[u]);
-}
-
 void SetBold(QWidget *w, bool bold) {
     QFont f = w->font();
     f.setBold(bold);
     w->setFont(f);
-}
-
-QSettings Store() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganisation, kApplication);
 }
 
 }  // namespace
@@ -105,11 +82,7 @@ QSettings Store() {
 frmMain::frmMain(UiPort &ui, QWidget *parent) : QWidget(parent), ui_(ui) {
     setObjectName(QStringLiteral("frmMain"));
     strProgramTextFile = QStringLiteral("VELTA").toLower() + QStringLiteral(".dat");
-    launcher = [](const QString &target) {
-        const QUrl url = target.contains(QStringLiteral("://")) ? QUrl(target)
-                                                                : QUrl::fromLocalFile(target);
-        return QDesktopServices::openUrl(url);
-    };
+    launcher = [](const QString &target) { return LaunchTarget(target) > 32; };
     BuildControls();
     keyWindow = new frmKey(this);
 }
@@ -282,37 +255,17 @@ void frmMain::BuildControls() {
 // ---- Program text -------------------------------------------------------
 
 bool frmMain::LoadProgramText() {
-    QString folder = QCoreApplication::applicationDirPath();
-    if (!folder.endsWith(QLatin1Char('/'))) {
-        folder += QLatin1Char('/');
-    }
-    const QString path = folder + strProgramTextFile;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        ShowOk(ui_, QStringLiteral("Cannot open file containing program text.") + kCrLf + path,
-               MessageIcon::Critical, QString());
-        return false;
-    }
-    QTextStream in(&file);
-    in.setEncoding(QStringConverter::Utf8);
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        bool ok = false;
-        const int n = eq > 0 ? line.left(eq).trimmed().toInt(&ok) : 0;
-        if (ok) {
-            const QString text = line.mid(eq + 1);
-            texts_.insert(n, text == QStringLiteral("~") ? QString() : text);
-        }
-    }
-    if (texts_.isEmpty()) {
-        ShowOk(ui_, QStringLiteral("No program text was read."), MessageIcon::Critical, QString());
+    const QString path =
+        ProgramTextPath(QCoreApplication::applicationDirPath(), strProgramTextFile);
+    const int32_t count = LoadProgramTextFile(path);
+    if (count <= 0) {
+        ShowOk(ui_, ProgramTextLoadMessage(count, path), MessageIcon::Critical, QString());
         return false;
     }
     return true;
 }
 
-QString frmMain::programText(int16_t number) const { return texts_.value(number); }
+QString frmMain::programText(int16_t number) const { return ProgramText(number); }
 
 // ---- Start-up -------------------------------------------------------------
 
@@ -352,13 +305,13 @@ bool frmMain::Form_Load() {
     repaint();
     ApplyOperationMode();
     {
-        QSettings store = Store();
-        strSettingsFile = store.value(kCnfg).toString();
-        if (!strSettingsFile.isEmpty() && wf::FileExists(strSettingsFile)) {
+        QString cnfg;
+        const QString status = ReadRegistryString(kHkeyCurrentUser, kRegistryKey, kCnfgValue, cnfg);
+        strSettingsFile = RegistryStatusOk(status) ? cnfg : QString();
+        if (!strSettingsFile.isEmpty() && FileExists(strSettingsFile)) {
             LoadSettings(strSettingsFile);
         }
-        store.setValue(kCnfg, QString());
-        store.sync();
+        WriteRegistryString(kHkeyCurrentUser, kRegistryKey, kCnfgValue, QString());
     }
     UpdateFileToolTips();
     Timer1->start();
@@ -397,7 +350,7 @@ void frmMain::InitialiseDefaults() {
                                  lblOnlineDocumentation->y());
     lblBrannockWorks->move(Px(5200, this), lblBrannockWorks->y());
     lblBW_URL->move(Px(6900, this), lblBW_URL->y());
-    strVeltaFolder = wf::CreateWorkingFolder(QStringLiteral("VELTA"));
+    strVeltaFolder = CreateWorkingFolder(QStringLiteral("VELTA"), true);
     state.velta_folder = strVeltaFolder;
     state.min_randomness = dblMinRandomness;
 }
@@ -497,8 +450,9 @@ void frmMain::GotFocus() {
     if (blnHide || txbMessageFile->text().isEmpty()) {
         chkOpenAfterExtraction->setVisible(false);
     } else {
+        QString risky_extension;
         chkOpenAfterExtraction->setVisible(
-            !wf::HasRiskyExtension(wf::NamePart(txbMessageFile->text())));
+            !HasRiskyExtension(NamePart(txbMessageFile->text()), true, risky_extension));
     }
 }
 
@@ -594,7 +548,7 @@ void frmMain::DisplayReport() {
     const QString f = FormatName(e.format);
     QStringList lines;
     const auto size = [](const QString &path) {
-        return Grouped(qMax<int64_t>(0, wf::FileLength64(path))) + QStringLiteral(" bytes");
+        return Grouped(qMax<int64_t>(0, FileLength64(path))) + QStringLiteral(" bytes");
     };
     if (e.hide) {
         lines << QStringLiteral("Operation: Hide data")
@@ -682,6 +636,10 @@ void frmMain::optExtract_Click() {
 
 void frmMain::ApplyOperationMode() {
     blnExtract = !blnHide;
+    // Kept in step by hand: Qt's auto-exclusive pair can end up with both
+    // options checked, and a settings file would then store the wrong mode.
+    optHide->setChecked(blnHide);
+    optExtract->setChecked(blnExtract);
     SetBold(optHide, blnHide);
     SetBold(optExtract, blnExtract);
     chkOpenAfterExtraction->setVisible(blnExtract);
@@ -716,7 +674,7 @@ void frmMain::cmdMessageFile_Click() {
     if (name.isEmpty()) {
         return;
     }
-    const int64_t s = wf::FileLength64(name);
+    const int64_t s = FileLength64(name);
     if (s > kMaxChosenDataFileBytes) {
         ShowOk(ui_,
                QStringLiteral("The size of the file is ") + SizeText(static_cast<double>(s), 2) +
@@ -726,7 +684,7 @@ void frmMain::cmdMessageFile_Click() {
     }
     setReportText(QString());
     txbMessageFile->setText(name);
-    if (blnExtract && wf::FileExists(name) && chkWarnOnOverwrite->isChecked()) {
+    if (blnExtract && FileExists(name) && chkWarnOnOverwrite->isChecked()) {
         if (!AskYesNo(ui_,
                       QStringLiteral("The file ") + name + kCrLf +
                           QStringLiteral("already exists and will be overwritten.") +
@@ -764,7 +722,7 @@ void frmMain::cmdImageFile_Click(int index) {
         state.total_color_bytes = check.record.info.pixel_bytes;
         state.image_suitable = true;
     }
-    if (f == QLatin1String("PNG") && wf::FileExists(p) && blnExtract && IsPngFile(p) != 1) {
+    if (f == QLatin1String("PNG") && FileExists(p) && blnExtract && IsPngFile(p) != 1) {
         const QString t = QStringLiteral("The selected input file has extension 'PNG'") + kCrLf +
                           QStringLiteral("but this is not a PNG file.");
         ShowOk(ui_, t, MessageIcon::Information, QStringLiteral("Invalid input"));
@@ -845,7 +803,7 @@ bool frmMain::cmdSaveState_Click(int index) {
     if (!name.isEmpty()) {
         // Names are case-sensitive here: the path stays as chosen.
         strSettingsFile = name;
-        if (save && wf::FileExists(strSettingsFile) && chkWarnOnOverwrite->isChecked() &&
+        if (save && FileExists(strSettingsFile) && chkWarnOnOverwrite->isChecked() &&
             !AskYesNo(ui_,
                       QStringLiteral("The settings file ") + strSettingsFile + kCrLf +
                           QStringLiteral("already exists and will be overwritten.") +
@@ -982,12 +940,8 @@ bool frmMain::cmdQuit_Click() {
             }
         }
     }
-    {
-        QSettings store = Store();
-        store.setValue(kCnfg, strSettingsFile);
-        store.sync();
-    }
-    wf::RemoveWorkingFolders(strVeltaFolder);
+    WriteRegistryString(kHkeyCurrentUser, kRegistryKey, kCnfgValue, strSettingsFile);
+    RemoveWorkingFolders(strVeltaFolder);
     ReleaseResources();
     quitting_ = true;
     Timer1->stop();

@@ -164,7 +164,6 @@ private:
     void ShowFormat(const QString &format);
 
     UiPort &ui_;
-    QHash<int, QString> texts_;
     bool quitting_ = false;
     bool released_ = false;
     bool in_report_change_ = false;

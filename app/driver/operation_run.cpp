@@ -8,7 +8,9 @@
 #include "driver/status_messages.h"
 #include "driver/ui_port.h"
 #include "driver/validation.h"
-#include "driver/workflow_support.h"
+#include "util/digest.h"
+#include "util/fileutil.h"
+#include "util/keyderivation.h"
 
 namespace velta {
 
@@ -32,7 +34,7 @@ void ReportPlacementFailure(WorkflowHost &host, UiPort &ui, const QString &what,
 // The engine writes the extracted data beside the data file; it replaces
 // the data file only when something was extracted.
 QString ExtractionTarget(const QString &data_path) {
-    const QString temp = wf::SiblingTempPath(data_path);
+    const QString temp = SiblingTempPath(data_path);
     return QFile::encodeName(temp).size() > OMBRA_MAX_PATH ? data_path : temp;
 }
 }  // namespace
@@ -99,31 +101,31 @@ void PerformOperation(WorkflowHost &host, UiPort &ui, OperationState &state) {
         if (png) {
             // The new PNG is checked beside the stego path and moved into
             // place only when it carries every pixel byte.
-            const QString temp_png = wf::SiblingTempPath(e.stego_image);
+            const QString temp_png = SiblingTempPath(e.stego_image);
             const QString check = CheckCopyPath(converted);
             ConvertImageFileAndClean(converted, temp_png, false, false, message);
             ConvertImageFile(temp_png, check, message);
-            if (!wf::SameContentDigest(converted, check)) {
+            if (!SameContentDigest(converted, check)) {
                 r = kStatusPngUnsuitable;
             }
-            wf::KillFile(check);
+            KillFile(check);
             QString error;
-            if (r > 0 && !wf::ReplaceFile(temp_png, e.stego_image, error)) {
+            if (r > 0 && !ReplaceFile(temp_png, e.stego_image, error)) {
                 ReportPlacementFailure(host, ui, QStringLiteral("the stego image"), e.stego_image,
                                        error);
                 r = 0;
             }
-            wf::KillFile(temp_png);
-            wf::KillFile(converted);
+            KillFile(temp_png);
+            KillFile(converted);
         } else {
             const QString output = EngineOutputPath(folder, e.original_image);
             QString error;
-            if (!wf::CopyIntoPlace(output, e.stego_image, error)) {
+            if (!CopyFileTo(output, e.stego_image, error, true)) {
                 ReportPlacementFailure(host, ui, QStringLiteral("the stego image"), e.stego_image,
                                        error);
                 r = 0;
             }
-            wf::KillFile(output);
+            KillFile(output);
         }
         if (r > 0) {
             host.displayReport();
@@ -133,21 +135,22 @@ void PerformOperation(WorkflowHost &host, UiPort &ui, OperationState &state) {
         if (engine_data_path != e.message_file) {
             // Nothing extracted: the data file stays as it was. Otherwise the
             // extracted data (whole, or up to a damaged block) replaces it.
-            const bool produced = wf::FileExists(engine_data_path);
+            const bool produced = FileExists(engine_data_path);
             QString error;
             if (produced && r != OMBRA_E_NOTHING_EXTRACTED && r != 0 &&
-                !wf::ReplaceFile(engine_data_path, e.message_file, error)) {
+                !ReplaceFile(engine_data_path, e.message_file, error)) {
                 ReportPlacementFailure(host, ui, QStringLiteral("the data file"), e.message_file,
                                        error);
                 r = 0;
             }
-            wf::KillFile(engine_data_path);
+            KillFile(engine_data_path);
         }
         if (r > 0) {
-            state.data_file_length = wf::FileLength(e.message_file);
+            state.data_file_length = FileLength(e.message_file);
             host.displayReport();
-            const QString name = wf::NamePart(e.message_file);
-            if (wf::HasRiskyExtension(name) || !e.open_after_extraction) {
+            const QString name = NamePart(e.message_file);
+            QString risky_extension;
+            if (HasRiskyExtension(name, true, risky_extension) || !e.open_after_extraction) {
                 ShowOk(ui, QStringLiteral("The data file has been extracted."), MessageIcon::None,
                        kDone);
             } else if (AskYesNo(ui,
@@ -174,7 +177,8 @@ void PerformOperation(WorkflowHost &host, UiPort &ui, OperationState &state) {
 
 void PerformTheOperation(WorkflowHost &host, UiPort &ui, OperationState &state) {
     host.setReportText(QString());
-    wf::EmptyFolder(state.velta_folder);
+    QString not_emptied;
+    EmptyFolder(state.velta_folder, not_emptied);
     const Entries e = host.entries();
     const QString m = ValidateInput(e, host.keyText().isEmpty(), host, state);
     if (!m.isEmpty()) {
@@ -187,9 +191,9 @@ void PerformTheOperation(WorkflowHost &host, UiPort &ui, OperationState &state) 
     }
     if (e.warn_on_overwrite) {
         QString t;
-        if (e.hide && wf::FileExists(e.stego_image)) {
+        if (e.hide && FileExists(e.stego_image)) {
             t = QStringLiteral("The output image file exists.");
-        } else if (!e.hide && wf::FileExists(e.message_file)) {
+        } else if (!e.hide && FileExists(e.message_file)) {
             t = QStringLiteral("The file to contain the extracted message exists.");
         }
         if (!t.isEmpty() && !AskYesNo(ui, t + kCrLf + QStringLiteral("OK to overwrite it?"),
@@ -205,7 +209,7 @@ void PerformTheOperation(WorkflowHost &host, UiPort &ui, OperationState &state) 
     if (e.display_in_browser && e.hide) {
         ui.pause(kPauseAfterBrowserHideMs);
     }
-    wf::EmptyFolder(state.velta_folder);
+    EmptyFolder(state.velta_folder, not_emptied);
 }
 
 }  // namespace velta

@@ -8,7 +8,9 @@
 #include "driver/image_files.h"
 #include "driver/status_messages.h"
 #include "driver/ui_port.h"
-#include "driver/workflow_support.h"
+#include "util/digest.h"
+#include "util/fileutil.h"
+#include "util/keyderivation.h"
 
 namespace velta {
 
@@ -37,13 +39,13 @@ void AppendReportLine(WorkflowHost &host, const QString &line) {
 }
 
 QString ConvertedBmpPath(const QString &velta_folder, const QString &png_path) {
-    QString name = wf::AsciiLower(wf::NamePart(png_path));
+    QString name = AsciiLower(NamePart(png_path));
     name.chop(3);
     return velta_folder + name + QStringLiteral("bmp");
 }
 
 QString EngineOutputPath(const QString &velta_folder, const QString &bmp_path) {
-    return velta_folder + wf::AsciiLower(wf::NamePart(bmp_path));
+    return velta_folder + AsciiLower(NamePart(bmp_path));
 }
 
 QString CheckCopyPath(const QString &converted_bmp_path) {
@@ -52,7 +54,7 @@ QString CheckCopyPath(const QString &converted_bmp_path) {
 
 void AssessImageSuitability(BmpRecord &record, bool hide, double min_randomness) {
     BmpFileInfo &info = record.info;
-    info.size_matches = wf::FileLength64(record.file_path) == int64_t{info.file_size} ? 1 : 0;
+    info.size_matches = FileLength64(record.file_path) == int64_t{info.file_size} ? 1 : 0;
     info.unsuitable_reason = 0;
     if (info.pixel_bytes < kMinPixelBytes) {
         info.unsuitable_reason = 2;
@@ -69,7 +71,7 @@ void AssessImageSuitability(BmpRecord &record, bool hide, double min_randomness)
         return;
     }
     if (hide) {
-        const double m = wf::FileRandomness(record.file_path, 1024);
+        const double m = FileRandomness(record.file_path, 1024);
         if (!(m >= min_randomness)) {  // NaN counts as below
             info.unsuitable_reason = 5;
             info.is_suitable = 0;
@@ -108,9 +110,9 @@ bool CapacityIsSufficient(int64_t d, int64_t c, int64_t f, ImageFormat format, U
 }
 
 bool SeedEngine(const QString &key_text) {
-    QByteArray key = wf::EngineKey(key_text);
+    QByteArray key = EngineKey(key_text);
     const bool ok = Engine().seedPrngs(key);
-    wf::WipeBytes(key);
+    WipeBytes(key);
     return ok;
 }
 
@@ -138,7 +140,7 @@ bool InspectImage(WorkflowHost &host, UiPort &ui, OperationState &state) {
     } else if (e.hide) {
         state.total_color_bytes = rec.info.pixel_bytes;
         if (!CapacityIsSufficient(state.data_file_length, state.total_color_bytes,
-                                  wf::FileLength64(e.original_image), e.format, ui)) {
+                                  FileLength64(e.original_image), e.format, ui)) {
             host.setReportText(QString());
             return false;
         }
@@ -180,7 +182,7 @@ BmpCheck CheckBmpFile(const QString &path, bool full_path, double min_randomness
     out.suitable = out.record.info.is_suitable == 1;
     if (!out.suitable) {
         out.message = (full_path ? path
-                                 : QStringLiteral("The image file ") + wf::NamePart(path).toLower()) +
+                                 : QStringLiteral("The image file ") + NamePart(path).toLower()) +
                       UnsuitabilityText(out.record.info);
     }
     return out;

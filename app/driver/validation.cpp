@@ -2,7 +2,9 @@
 
 #include <QFileInfo>
 
-#include "driver/workflow_support.h"
+#include "util/digest.h"
+#include "util/fileutil.h"
+#include "util/keyderivation.h"
 
 namespace velta {
 
@@ -29,13 +31,13 @@ QString ValidateInput(const Entries &e, bool key_empty, const WorkflowHost &host
         if (e.original_image.isEmpty()) {
             return QStringLiteral("The") + kS + QStringLiteral("file has not been specified.");
         }
-        if (wf::ExtensionOfPath(e.original_image, true) == wrong) {
+        if (ExtensionOfPath(e.original_image, true) == wrong) {
             return FormatMismatch(e.format, QStringLiteral("input"));
         }
-        if (wf::ExtensionOfPath(e.stego_image, true) == wrong) {
+        if (ExtensionOfPath(e.stego_image, true) == wrong) {
             return FormatMismatch(e.format, QStringLiteral("output"));
         }
-        if (!wf::FileExists(e.original_image)) {
+        if (!FileExists(e.original_image)) {
             return QStringLiteral("The") + kS + QStringLiteral("file does not exist.");
         }
         if (e.stego_image.isEmpty()) {
@@ -44,17 +46,17 @@ QString ValidateInput(const Entries &e, bool key_empty, const WorkflowHost &host
         if (e.message_file.isEmpty()) {
             return QStringLiteral("The file containing the data to be hidden has not been specified.");
         }
-        if (!wf::FileExists(e.message_file)) {
+        if (!FileExists(e.message_file)) {
             return QStringLiteral("The file containing the data to be hidden does not exist.");
         }
     } else {
         if (e.stego_image.isEmpty()) {
             return QStringLiteral("The stego (input) file has not been specified.");
         }
-        if (wf::ExtensionOfPath(e.stego_image, true) == wrong) {
+        if (ExtensionOfPath(e.stego_image, true) == wrong) {
             return FormatMismatch(e.format, QStringLiteral("input"));
         }
-        if (!wf::FileExists(e.stego_image)) {
+        if (!FileExists(e.stego_image)) {
             return QStringLiteral("The stego (input) file does not exist.");
         }
         if (e.message_file.isEmpty()) {
@@ -65,8 +67,8 @@ QString ValidateInput(const Entries &e, bool key_empty, const WorkflowHost &host
         return QStringLiteral("The key has not been specified.");
     }
     if (e.hide) {
-        const int64_t n = wf::FileLength64(e.message_file);
-        state.data_file_length = wf::FileLength(e.message_file);
+        const int64_t n = FileLength64(e.message_file);
+        state.data_file_length = FileLength(e.message_file);
         if (n == 0) {
             return host.programText(25);
         }

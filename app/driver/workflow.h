@@ -5,11 +5,11 @@
 // window is one host; the command-line front end is another:
 //
 //   Engine().bind(); Engine().allocateBuffers();
-//   OperationState state; state.velta_folder = wf::CreateWorkingFolder("VELTA");
+//   OperationState state; state.velta_folder = CreateWorkingFolder("VELTA");
 //   MyHost host;            // entries, key text, report, program texts
 //   ScriptedUiPort ui;      // or a console port that asks on the terminal
 //   PerformTheOperation(host, ui, state);   // validation, run, pauses
-//   wf::RemoveWorkingFolders(state.velta_folder); Engine().deallocateBuffers();
+//   RemoveWorkingFolders(state.velta_folder); Engine().deallocateBuffers();
 #include <QString>
 #include <cstdint>
 

@@ -96,4 +96,11 @@ bool SameDigitalSignature(const QString &path1, const QString &path2, int32_t &c
     return s1 == s2;
 }
 
+bool SameContentDigest(const QString &path1, const QString &path2) {
+    int32_t code = 0;
+    QString err;
+    const QString s1 = DigitalSignature(path1, code, err);
+    return !s1.isEmpty() && s1 == DigitalSignature(path2, code, err);
+}
+
 }  // namespace velta

@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QtGlobal>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -226,8 +229,8 @@ bool CopyFileTo(const QString &source, const QString &destination, QString &errT
     }
     // Copy into a fresh file beside the destination, then rename it over the
     // destination: a failed copy never leaves a half-written destination.
-    const QString temp = destination + QStringLiteral(".part");
-    QFile::remove(temp);
+    // A fresh name: "<destination>.part" could be a file of the user's.
+    const QString temp = SiblingTempPath(destination);
     QFile in(source);
     if (!QFile::copy(source, temp)) {
         errText = in.errorString().isEmpty() ? QStringLiteral("Copy failed: ") + destination
@@ -392,6 +395,83 @@ double FileRandomness(const QString &path, int32_t count) {
         }
     }
     return blocks == 0 ? kFileRandomnessFailed : sum / static_cast<double>(blocks);
+}
+
+int64_t FileLength64(const QString &path) {
+    const int32_t bad = FileNameError(path);
+    if (bad != 0) {
+        return -int64_t{bad};
+    }
+    const int32_t n = FileLength(path);
+    return n < std::numeric_limits<int32_t>::max() ? int64_t{n} : QFileInfo(path).size();
+}
+
+QString NamePart(const QString &path) {
+    const qsizetype i = LastSeparator(path);
+    return i < 0 ? path : path.mid(i + 1);
+}
+
+QString AsciiLower(const QString &text) {
+    QString out = text;
+    for (QChar &c : out) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) {
+            c = QChar(c.unicode() + 32);
+        }
+    }
+    return out;
+}
+
+QString SiblingTempPath(const QString &path) {
+    const QString folder = FolderOfPath(path, false);
+    for (;;) {
+        const QString candidate =
+            folder + QStringLiteral(".velta-%1.part")
+                         .arg(QRandomGenerator::global()->generate() & 0xFFFFFFu, 6, 16,
+                              QLatin1Char('0'));
+        if (!QFileInfo(candidate).exists() && !QFileInfo(candidate).isSymLink()) {
+            return candidate;
+        }
+    }
+}
+
+bool ReplaceFile(const QString &from, const QString &to, QString &errText) {
+    errText.clear();
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        errText = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void RemoveWorkingFolders(const QString &folder) {
+    QString base = FirstFixedDrive();
+    if (base.isEmpty()) {
+        return;
+    }
+    WithTrailingBackslash(base);
+    QString f = folder;
+    while (f.endsWith(QLatin1Char('/'))) {
+        f.chop(1);
+    }
+    // Only a numbered folder directly inside the base.
+    if (!f.startsWith(base) || f.size() < base.size() + 4 ||
+        f.indexOf(QLatin1Char('/'), base.size()) >= 0) {
+        return;
+    }
+    bool ok = false;
+    int n = f.right(3).toInt(&ok);
+    if (!ok) {
+        return;
+    }
+    const QString stem = f.left(f.size() - 3);
+    QString error;
+    for (; n >= 1; --n) {
+        const QString candidate = stem + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+        const QFileInfo fi(candidate);
+        if (fi.isDir() && !fi.isSymLink()) {
+            RemoveFolder(candidate, error, true);
+        }
+    }
 }
 
 }  // namespace velta

@@ -68,4 +68,21 @@ bool HasRiskyExtension(const QString &fileName, bool shortList, QString &extensi
 // byte values divided by 8 (0 uniform, 1 random); negative on failure.
 double FileRandomness(const QString &path, int32_t count);
 
+// ---- Used by the operation run
+
+// Length in bytes without the cap; the same negative error numbers.
+int64_t FileLength64(const QString &path);
+// The name part: after the last separator, the whole text when there is none.
+QString NamePart(const QString &path);
+// A-Z to a-z only: how the engine folds the names of the files it writes,
+// so temporary names in the working folder match the file it reads.
+QString AsciiLower(const QString &text);
+// A name no file or link has yet, beside `path` (".velta-XXXXXX.part").
+QString SiblingTempPath(const QString &path);
+// Moves `from` over `to` in one step; errText on failure.
+bool ReplaceFile(const QString &from, const QString &to, QString &errText);
+// Removes `folder` and the lower-numbered folders of its name that earlier
+// runs left; only directly inside FirstFixedDrive().
+void RemoveWorkingFolders(const QString &folder);
+
 }  // namespace velta

@@ -3,7 +3,9 @@
 #include <QPlainTextEdit>
 
 #include "driver/prechecks.h"
-#include "driver/workflow_support.h"
+#include "util/digest.h"
+#include "util/fileutil.h"
+#include "util/keyderivation.h"
 #include "gui_fixture.h"
 
 namespace velta::test {
@@ -143,7 +145,7 @@ TEST(PlacingFiles, AFailedCopyLeavesTheFileThereAsItWas) {
     const QString target = dir.filePath(QStringLiteral("stego.bmp"));
     WriteAll(target, "existing");
     QString error;
-    EXPECT_FALSE(wf::CopyIntoPlace(dir.filePath(QStringLiteral("vanished.bmp")), target, error));
+    EXPECT_FALSE(CopyFileTo(dir.filePath(QStringLiteral("vanished.bmp")), target, error, true));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(ReadAll(target), QByteArray("existing"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
