@@ -46,7 +46,17 @@ bool FormatSettings(const SettingsEntries &e, QByteArray &bytes, QString &errTex
     }
     lines << QString::number(e.backColor) << Check(e.displayInBrowser) << Bool(e.horizontal);
     const QString text = lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
-    bytes = FitsWindows1252(text) ? Windows1252Bytes(text) : text.toUtf8();
+    bytes = text.toUtf8();
+    if (FitsWindows1252(text)) {
+        // The reader takes valid UTF-8 as UTF-8, so code-page bytes that
+        // happen to form it must be written as UTF-8 instead.
+        const QByteArray codePage = Windows1252Bytes(text);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString asUtf8 = utf8(codePage);
+        if (utf8.hasError() || asUtf8 == text) {
+            bytes = codePage;
+        }
+    }
     return true;
 }
 

@@ -123,6 +123,18 @@ TEST_F(SettingsFileOnDisk, Windows1252FileReads) {
     EXPECT_EQ(e.modeFields[0][0], QStringLiteral("C:\\data\\n\u00e9tes.txt"));
 }
 
+// Windows-1252 bytes that happen to spell valid UTF-8 ("Ã©" is C3 A9, UTF-8
+// for "é") would come back as other letters.
+TEST_F(SettingsFileOnDisk, PathsWhoseCodePageBytesLookLikeUtf8RoundTrip) {
+    SettingsEntries out;
+    out.modeFields[0][0] = QStringLiteral("/home/u/\u00c3\u00a9t\u00c3\u00a9.txt");
+    QString err;
+    ASSERT_TRUE(WriteSettingsFile(path_, out, err)) << err.toStdString();
+    SettingsEntries in;
+    ASSERT_TRUE(ReadSettingsFile(path_, in).valid);
+    EXPECT_EQ(in.modeFields[0][0], out.modeFields[0][0]);
+}
+
 TEST_F(SettingsFileOnDisk, UnstorablePathIsRefusedAndOldFileKept) {
     SettingsEntries good;
     QString err;
