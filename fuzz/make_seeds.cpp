@@ -268,6 +268,21 @@ int main(int argc, char **argv) {
     save("program_text", "no-number.dat", text("=text\nx=y\n-3=z\n70000=w\n"));
     save("program_text", "long.dat", text(("5=" + std::string(1030, 'x') + "\n").c_str()));
     save("program_text", "utf8.dat", text("7=Gr\xc3\xbc\xc3\x9f" "e \xe2\x82\xac\n8=\xff\xfe\n"));
+
+    // settings_file: a whole file as the other platform writes it, a short
+    // one, one with a bad colour and one with text in both encodings.
+    save("settings_file", "whole.velta",
+         text("#TRUE#\r\n#FALSE#\r\n#FALSE#\r\n#TRUE#\r\n\"C:\\d.txt\"\r\n\"C:\\a.bmp\"\r\n"
+              "\"C:\\s.bmp\"\r\n\"\"\r\n\"C:\\s.bmp\"\r\n\"C:\\x.txt\"\r\n11071161\r\n"
+              "#FALSE#\r\n#TRUE#\r\n"));
+    save("settings_file", "twelve.velta",
+         text("#FALSE#\n#TRUE#\n#TRUE#\n#FALSE#\n\"/d\"\n\"/a\"\n\"/s\"\n\"\"\n\"\"\n\"\"\n255\n"
+              "#TRUE#\n"));
+    save("settings_file", "bad.velta", text("#TRUE#\r\nyes\r\n\"open\r\n-1\r\n"));
+    save("settings_file", "encodings.velta",
+         text("#TRUE#\r\n#TRUE#\r\n#TRUE#\r\n#TRUE#\r\n\"/h/Gr\xfc\xdf" "e\"\r\n"
+              "\"/h/\xe2\x82\xac\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n\"\"\r\n16777215\r\n"
+              "#TRUE#\r\n#FALSE#\r\n"));
     deallocate_buffers();
     return 0;
 }
