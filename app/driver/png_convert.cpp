@@ -393,6 +393,16 @@ bool PngToBmp(const QString &png_path, const QString &bmp_path, QString &message
     }
     ctx.png_file = &in;
     png_set_read_fn(ctx.png, &ctx, ReadPngBytes);
+    // Only the pixels, the palette and tRNS matter. Every other ancillary
+    // chunk is skipped unread, so a chunk claiming gigabytes (sPLT, iCCP,
+    // zTXt ...) cannot make libpng allocate them; anything else is capped.
+    static const png_byte kSkipped[] =
+        "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0sPLT\0"
+        "sRGB\0tEXt\0tIME\0zTXt";
+    png_set_keep_unknown_chunks(ctx.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(ctx.png, PNG_HANDLE_CHUNK_NEVER, kSkipped,
+                                static_cast<int>(sizeof kSkipped / 5));
+    png_set_chunk_malloc_max(ctx.png, 8 << 20);
 
     if (!ReadPngInfo(&ctx)) {
         message = QStringLiteral("The PNG image is damaged: %1").arg(QString::fromUtf8(ctx.error));

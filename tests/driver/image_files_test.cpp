@@ -382,6 +382,16 @@ INSTANTIATE_TEST_SUITE_P(
                        return png.left(png.size() / 2);
                    },
                    "damaged"},
+        RefusedPng{"ancillary_chunk_claiming_gigabytes",
+                   [] {
+                       // An sPLT right after the header whose length says 1.9 GB,
+                       // in a file of a few hundred bytes (found by fuzzing).
+                       QByteArray png = PngBytes(Opaque(PNG_COLOR_TYPE_PALETTE, 4, 13, 7));
+                       png.truncate(8 + 25);
+                       png.append(QByteArray::fromHex("73737373") + "sPLT" + QByteArray(48, 's'));
+                       return png;
+                   },
+                   "damaged"},
         RefusedPng{"truncated_header",
                    [] { return PngBytes(Opaque(PNG_COLOR_TYPE_RGB, 8, 8, 8)).left(20); },
                    "damaged"},
