@@ -1,7 +1,14 @@
 // Not a test: scripts/screenshots runs it to save pictures of the windows
-// (hide mode, and the key window with a key) for a person to look at.
+// (hide mode, the key window with a key, the window after a real hide with
+// its report, the help window and the browser page as Chromium draws it) for
+// a person to look at.
 #include <QPixmap>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
+
+#include "frmView.h"
 
 #include "gui_fixture.h"
 
@@ -33,6 +40,64 @@ TEST_F(MainWindowTest, DISABLED_SaveScreenshots) {
         k.cmdCancel->click();
     });
     click(QStringLiteral("cmdKey"));
+}
+
+// Draws `page` with headless Chromium into `png`, while the images it shows
+// still exist (the program deletes the page a moment later).
+bool RenderPage(const QString &page, const QString &png) {
+    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (chromium.isEmpty()) {
+        return false;
+    }
+    QTemporaryDir profile;
+    QProcess p;
+    p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                       QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
+                       QStringLiteral("--disable-background-networking"),
+                       QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                       QStringLiteral("--hide-scrollbars"), QStringLiteral("--window-size=1280,720"),
+                       QStringLiteral("--user-data-dir=") + profile.path(),
+                       QStringLiteral("--screenshot=") + png,
+                       QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded)});
+    return p.waitForFinished(90000) && p.exitCode() == 0;
+}
+
+TEST_F(MainWindowTest, DISABLED_SaveScreenshotsAfterHide) {
+    const QString dir = qEnvironmentVariable("VELTA_SCREENSHOT_DIR");
+    ASSERT_FALSE(dir.isEmpty()) << "set VELTA_SCREENSHOT_DIR";
+    QDir().mkpath(dir);
+    w->launcher = [&](const QString &page) {
+        EXPECT_TRUE(RenderPage(page, dir + QStringLiteral("/browser-page.png")));
+        launched.append(page);
+        return true;
+    };
+    const QString original = file(QStringLiteral("kodim03 colour.png"));
+    ASSERT_TRUE(QFile::copy(Corpus("kodim03-colour.png"), original));
+    WriteAll(file(QStringLiteral("trip notes.txt")), SampleData(20000, 5));
+    chooseHideFiles(file(QStringLiteral("trip notes.txt")), original,
+                    file(QStringLiteral("kodim03 stego #1.png")));
+    setKey(QStringLiteral("correct horse battery staple 42"));
+    click(QStringLiteral("cmdPerformTheOperation"));
+    ASSERT_FALSE(ui.messages().isEmpty());
+    EXPECT_EQ(ui.messages().last().title, QStringLiteral("Done"));
+    ASSERT_EQ(launched.size(), 1);
+    w->raise();
+    WaitFor([] { return false; }, 700);
+    EXPECT_TRUE(w->grab().save(dir + QStringLiteral("/main-after-hide.png")));
+
+    // The help window is modal: it is pictured and closed from inside its loop.
+    QTimer::singleShot(0, w.get(), [&] {
+        frmView *viewer = nullptr;
+        WaitFor([&] {
+            viewer = w->findChild<frmView *>(QStringLiteral("frmView"));
+            return viewer && viewer->isVisible();
+        });
+        ASSERT_NE(viewer, nullptr);
+        WaitFor([] { return false; }, 700);
+        EXPECT_TRUE(viewer->grab().save(dir + QStringLiteral("/help.png")));
+        viewer->close();
+    });
+    click(QStringLiteral("cmdHelp"));
 }
 
 }  // namespace
