@@ -147,14 +147,15 @@ void frmMain::BuildControls() {
                       QStringLiteral("Extract the encrypted data from the input image and decrypt it"),
                       this),
                4185, 405, 7125, 375);
-    PlaceTwips(check(chkWarnOnOverwrite, "chkWarnOnOverwrite", QStringLiteral("Warn before overwrite")), 105, 900, 2400, 270);
+    PlaceTwips(check(chkWarnOnOverwrite, "chkWarnOnOverwrite", QStringLiteral("Warn before overwrite")), 105, 900, 2950, 270);
     PlaceTwips(check(chkDisplayInBrowser, "chkDisplayInBrowser",
                      QStringLiteral("Display original and stego images in browser")),
-               3120, 900, 4500, 270);
+               3120, 900, 5100, 270);
     fraBrowserDisplay = new QFrame(this);
     fraBrowserDisplay->setObjectName(QStringLiteral("fraBrowserDisplay"));
     fraBrowserDisplay->setAutoFillBackground(true);
-    PlaceTwips(fraBrowserDisplay, 7650, 795, 3495, 375);
+    // Wider than the original layout: Linux desktop fonts run wider.
+    PlaceTwips(fraBrowserDisplay, 8280, 795, 3495, 375);
     PlaceTwips(option(optHorizontal, "optHorizontal", QStringLiteral("horizontally"), fraBrowserDisplay), 0, 0, 1400, 375);
     PlaceTwips(option(optVertical, "optVertical", QStringLiteral("vertically"), fraBrowserDisplay), 1400, 0, 1400, 375);
 
@@ -206,7 +207,7 @@ void frmMain::BuildControls() {
         PlaceTwips(member, 0, 0, width, 225);
     };
     bottom(lblCopyrightNotice, "lblCopyrightNotice",
-           QStringLiteral("Copyright \u00A9 2026 Brannock Works. All rights reserved."), 0x808080, 4300);
+           QStringLiteral("Copyright \u00A9 2026 Brannock Works. All rights reserved."), 0x808080, 5000);
     bottom(lblBrannockWorks, "lblBrannockWorks", QStringLiteral("Brannock Works"), 0x0000FF, 1500);
     bottom(lblBW_URL, "lblBW_URL", QStringLiteral("brannock.works"), 0x808080, 1500);
     bottom(lblOnlineDocumentation, "lblOnlineDocumentation", QStringLiteral("Online user manual"), 0x0000FF, 1700);
