@@ -3,12 +3,10 @@
 // its report, the help window and the browser page as Chromium draws it) for
 // a person to look at.
 #include <QPixmap>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
-#include <QUrl>
 
 #include "frmView.h"
+#include "support/headless_chromium.h"
 
 #include "gui_fixture.h"
 
@@ -45,21 +43,9 @@ TEST_F(MainWindowTest, DISABLED_SaveScreenshots) {
 // Draws `page` with headless Chromium into `png`, while the images it shows
 // still exist (the program deletes the page a moment later).
 bool RenderPage(const QString &page, const QString &png) {
-    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
-    if (chromium.isEmpty()) {
-        return false;
-    }
-    QTemporaryDir profile;
-    QProcess p;
-    p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-                       QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
-                       QStringLiteral("--disable-background-networking"),
-                       QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                       QStringLiteral("--hide-scrollbars"), QStringLiteral("--window-size=1280,720"),
-                       QStringLiteral("--user-data-dir=") + profile.path(),
-                       QStringLiteral("--screenshot=") + png,
-                       QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded)});
-    return p.waitForFinished(90000) && p.exitCode() == 0;
+    return RunHeadlessChromium(page, {QStringLiteral("--hide-scrollbars"),
+                                      QStringLiteral("--window-size=1280,720"),
+                                      QStringLiteral("--screenshot=") + png});
 }
 
 TEST_F(MainWindowTest, DISABLED_SaveScreenshotsAfterHide) {

@@ -6,14 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include "driver/browser_page.h"
 #include "driver/image_files.h"
 #include "driver/scripted_ui_port.h"
+#include "support/headless_chromium.h"
 #include "util/fileutil.h"
 #include "util/launch.h"
 
@@ -275,31 +274,14 @@ struct RenderCase {
 
 class BrowserRenderTest : public BrowserPageTest, public ::testing::WithParamInterface<RenderCase> {
 protected:
-    static QString Chromium() { return QStandardPaths::findExecutable(QStringLiteral("chromium")); }
+    static QString Chromium() { return test::ChromiumPath(); }
 
-    // Runs headless Chromium on `page` and returns its serialised DOM.
+    // Runs headless Chromium on `page` and returns its serialised DOM (empty
+    // when it failed, which the checks of the DOM then report).
     QString DumpDom(const QString &page) {
-        QTemporaryDir profile;
-        QProcess chromium;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("HOME"), profile.path());
-        chromium.setProcessEnvironment(env);
-        chromium.setProcessChannelMode(QProcess::SeparateChannels);
-        chromium.start(Chromium(),
-                       {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-                        QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
-                        QStringLiteral("--disable-background-networking"),
-                        QStringLiteral("--disable-component-update"),
-                        QStringLiteral("--disable-sync"),
-                        QStringLiteral("--user-data-dir=") + profile.filePath(QStringLiteral("p")),
-                        QStringLiteral("--dump-dom"),
-                        QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded)});
-        if (!chromium.waitForFinished(90000)) {
-            chromium.kill();
-            chromium.waitForFinished();
-            ADD_FAILURE() << "chromium did not finish";
-        }
-        return QString::fromUtf8(chromium.readAllStandardOutput());
+        QByteArray dom;
+        test::RunHeadlessChromium(page, {QStringLiteral("--dump-dom")}, &dom);
+        return QString::fromUtf8(dom);
     }
 };
 

@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "file_fixture.h"
 #include <png.h>
 
 #include <sys/stat.h>
@@ -16,22 +18,7 @@
 namespace velta {
 namespace {
 
-class FileUtilTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SetFileUtilPause([this](int ms) { pauses_.push_back(ms); });
-    }
-    void TearDown() override { SetFileUtilPause(nullptr); }
-    QString write(const QString &name, const QByteArray &content = "x") {
-        const QString path = dir_.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path;
-    }
-    QTemporaryDir dir_;
-    std::vector<int> pauses_;
-};
+class FileUtilTest : public test::FileFixture {};
 
 TEST_F(FileUtilTest, ExistenceAndLength) {
     const QString f = write(QStringLiteral("five"), "12345");

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "file_fixture.h"
+
 namespace velta {
 namespace {
 
@@ -85,17 +87,7 @@ TEST(Digest, StringDigestIsMd5OfCodePageBytes) {
               QCryptographicHash::hash("\xE9", QCryptographicHash::Md5).toHex());
 }
 
-class SignatureTest : public ::testing::Test {
-protected:
-    QString write(const QString &name, const QByteArray &content) {
-        const QString path = dir_.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path;
-    }
-    QTemporaryDir dir_;
-};
+class SignatureTest : public test::FileFixture {};
 
 TEST_F(SignatureTest, MatchesMd5AroundTheBufferSize) {
     for (const int size : {1, 16384, 16385, 40000}) {

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "file_fixture.h"
+
 #include <vector>
 
 namespace velta {
@@ -19,23 +21,7 @@ QByteArray ReadAll(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-class RunHelpersTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        SetFileUtilPause([this](int ms) { pauses_.push_back(ms); });
-    }
-    void TearDown() override { SetFileUtilPause(nullptr); }
-    QString write(const QString &name, const QByteArray &content) {
-        const QString path = dir_.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        return path;
-    }
-    QTemporaryDir dir_;
-    std::vector<int> pauses_;
-};
+class RunHelpersTest : public test::FileFixture {};
 
 TEST_F(RunHelpersTest, SiblingTempPathIsFreeAndBesideTheTarget) {
     const QString target = dir_.filePath(QStringLiteral("out.png"));
